@@ -1,0 +1,165 @@
+#include "app/VelkSTKApp.h"
+
+#include "app/LaunchParams.h"
+#include "engine/cef_cookie.h"
+#include "framework/afxole.h"
+#include "mainframe/MainFrm.h"
+#include "platform/IniFile.h"
+#include "platform/instance.h"
+#include "platform/system.h"
+
+CVelkSTKAppApp::CVelkSTKAppApp() {
+    m_dwRestartManagerSupportFlags = 63;
+    SetAppID(QStringLiteral("VelkSTKApp.AppID.1.0"));
+}
+
+int CVelkSTKAppApp::GetOsMajorVersion() {
+    if (m_osMajorVersion == -1) {
+        OSVERSIONINFOW info;
+        info.dwOSVersionInfoSize = 276;
+        if (GetVersionExW(&info)) m_osMajorVersion = static_cast<int>(info.dwMajorVersion);
+    }
+    return m_osMajorVersion;
+}
+
+BOOL CVelkSTKAppApp::InitInstance() {
+    INITCOMMONCONTROLSEX icc;
+    icc.dwSize = 8;
+    icc.dwICC = ICC_WIN95_CLASSES;
+    InitCommonControlsEx(&icc);
+
+    CWinApp::InitInstance();
+    CefEnableHighDPISupport();
+    m_clientApp = new ClientApp();
+
+    // A child process of the browser library ends here, having created
+    // nothing: no settings file, no cache, no mutex, no window.
+    CefMainArgs mainArgs(GetModuleHandleW(nullptr));
+    const int exitCode = CefExecuteProcess(mainArgs, m_clientApp.get(), nullptr);
+    if (exitCode >= 0) return exitCode;
+
+    CefSettings settings;
+    settings.single_process = GetOsMajorVersion() <= 5 ? 1 : 0;
+    settings.no_sandbox = 1;
+    settings.command_line_args_disabled = 1;
+    settings.cache_path = GetExeDir() + PathSeparator() + QStringLiteral("cache");
+    settings.locale = QStringLiteral("ko-KR,ko");
+    settings.ignore_certificate_errors = 1;
+    settings.accept_language_list = QStringLiteral("ko-KR,ko");
+    m_cefInitialized = CefInitialize(mainArgs, settings, m_clientApp.get(), nullptr);
+    if (!m_cefInitialized) {
+        AfxMessageBox(QStringLiteral("FAIL CEF"), MB_OK, 0);
+        return FALSE;
+    }
+
+    if (!ParseCommandLine()) return FALSE;
+    LoadSettings();
+    if (!CheckSingleInstance()) return FALSE;
+
+    if (!AfxOleInit()) {
+        AfxMessageBox(QStringLiteral("OLE FALI"), MB_OK, 0);
+        return FALSE;
+    }
+    AfxEnableControlContainer();
+    EnableTaskbarInteraction(FALSE);
+    SetRegistryKey(m_params.GetString(QStringLiteral("WINNM"), QString()));
+
+    auto* frame = new CMainFrame();
+    m_pMainWnd = frame;
+    if (!frame->LoadFrame(128, WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE, nullptr, nullptr)) {
+        // A frame whose window was never made is not deleted by its window.
+        if (!IsWindow(frame->m_hWnd)) delete frame;
+        m_pMainWnd = nullptr;
+        return FALSE;
+    }
+    frame->SetMenu(nullptr);
+    frame->ShowWindow(SW_HIDE);
+    frame->UpdateWindow();
+
+    // A request from outside to end (SIGTERM, SIGINT) takes the same orderly
+    // way out as the exit command, so the cookie store is written.
+    platform::OnTerminationRequest([] {
+        if (auto* main = dynamic_cast<CMainFrame*>(AfxGetMainWnd())) {
+            main->EndApplication();
+        } else {
+            PostQuitMessage(0);
+        }
+    });
+    return TRUE;
+}
+
+BOOL CVelkSTKAppApp::PumpMessage() {
+    if (m_cefInitialized) CefDoMessageLoopWork();
+    return CWinApp::PumpMessage();
+}
+
+int CVelkSTKAppApp::ExitInstance() {
+    if (m_cefInitialized) {
+        m_cefInitialized = false;
+        CefRefPtr<CefCookieManager> manager = CefCookieManager::GetGlobalManager(nullptr);
+        if (manager) manager->FlushStore(nullptr);
+        m_clientApp = nullptr;
+        for (int i = 0; i < 10; ++i) {
+            CefDoMessageLoopWork();
+            Sleep(100);
+        }
+        CefShutdown();
+        manager = nullptr;
+    }
+    AfxOleTerm(FALSE);
+    return CWinApp::ExitInstance();
+}
+
+BOOL CVelkSTKAppApp::ParseCommandLine() {
+    return ParseLaunchParameters(GetCommandLineW(), ExecutableMarker(), m_params) ? TRUE : FALSE;
+}
+
+void CVelkSTKAppApp::LoadSettings() {
+    // The settings file beside the executable. The path is not limited in
+    // length: a long installation path still finds its settings.
+    const CString module = GetModuleFileNameW();
+    const int cut = module.lastIndexOf(PathSeparator());
+    m_iniPath = (cut >= 0 ? module.left(cut + 1) : CString()) + QStringLiteral("app.ini");
+
+    // The existence test has no length limit and creation never truncates,
+    // so an existing settings file is never emptied.
+    if (m_iniPath.isEmpty() || !FileExists(m_iniPath)) CreateEmptyFileIfMissing(m_iniPath);
+
+    struct Instance {
+        const char* key;
+        const char* def;
+    };
+    static const Instance kInstanceKeys[] = {
+        {"MUTEX", "NO-MUTEX"}, {"CLSNM", "VelkAppClass"}, {"WINNM", "VelkApp"}};
+    for (const Instance& k : kInstanceKeys) {
+        const CString key = QString::fromLatin1(k.key);
+        if (m_params.Contains(key)) continue;
+        m_params.SetString(key, GetPrivateProfileStringW(QStringLiteral("APP"), key,
+                                                         QString::fromLatin1(k.def), 512,
+                                                         m_iniPath));
+    }
+    m_devShow = GetPrivateProfileIntW(QStringLiteral("APP"), QStringLiteral("DEVSHOW"), 0,
+                                      m_iniPath);
+}
+
+BOOL CVelkSTKAppApp::CheckSingleInstance() {
+    const CString name = m_params.GetString(QStringLiteral("MUTEX"), QString());
+    if (name == QLatin1String("NO-MUTEX")) return TRUE;
+    CreateMutexW(nullptr, TRUE, name);
+    if (GetLastError() != ERROR_ALREADY_EXISTS) return TRUE;
+    // Another process holds the name: hand this start's parameters to its
+    // main frame (found by its class name) and end.
+    const CString className = m_params.GetString(QStringLiteral("CLSNM"), QString());
+    if (platform::HandOffToInstance(className, m_params.GetText())) Sleep(100);
+    return FALSE;
+}
+
+CVelkSTKAppApp& VelkApp() { return *static_cast<CVelkSTKAppApp*>(AfxGetApp()); }
+
+CString GetExeDir() {
+    const CString module = GetModuleFileNameW();
+    const int cut = module.lastIndexOf(PathSeparator());
+    return cut >= 0 ? module.left(cut) : CString();
+}
+
+BOOL FileExists(const CString& path) { return PathFileExists(path); }

@@ -1,0 +1,43 @@
+// The application object: start-up of the main process (and the early end
+// of a browser-library child process), the message loop that services the
+// library once before each message, and the orderly shutdown.
+#pragma once
+
+#include "app/ClientApp.h"
+#include "framework/afxwin.h"
+#include "packet/Packet.h"
+
+class CVelkSTKAppApp : public CWinApp {
+public:
+    CVelkSTKAppApp();
+
+    BOOL InitInstance() override;
+    BOOL PumpMessage() override;
+    int ExitInstance() override;
+
+    // Fills m_params from the process command line; FALSE ends start-up.
+    BOOL ParseCommandLine();
+    // Computes m_iniPath, creates an empty settings file when none exists,
+    // merges MUTEX, CLSNM and WINNM into m_params and reads DEVSHOW.
+    void LoadSettings();
+    // TRUE when start-up may go on; FALSE when another instance with the
+    // same instance name runs (this start's parameters are handed to it).
+    BOOL CheckSingleInstance();
+    // The operating system's major version, read once.
+    int GetOsMajorVersion();
+
+    CefRefPtr<ClientApp> m_clientApp;
+    bool m_cefInitialized = false;
+    CPacket m_params{0};
+    CString m_iniPath;
+    int m_devShow = 0;
+    int m_osMajorVersion = -1;
+};
+
+// The one application object of the process.
+CVelkSTKAppApp& VelkApp();
+
+// The executable's directory, without a trailing separator.
+CString GetExeDir();
+// Whether a file exists at `path`.
+BOOL FileExists(const CString& path);

@@ -1,0 +1,249 @@
+#include "engine/context.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QEvent>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+#include <deque>
+
+#include "engine/cef_cookie.h"
+#include "framework/afxwin.h"
+#include "platform/system.h"
+
+namespace engine {
+namespace {
+
+std::deque<std::function<void()>>& Queue() {
+    static auto* queue = new std::deque<std::function<void()>>();
+    return *queue;
+}
+
+std::function<void()>& ShutdownHook() {
+    static auto* hook = new std::function<void()>();
+    return *hook;
+}
+
+// Wakes a message loop that waits for events, so queued callbacks are
+// delivered promptly.
+class Waker : public QObject {
+public:
+    static void Wake() {
+        static auto* waker = new Waker();
+        if (QCoreApplication::instance()) {
+            QCoreApplication::postEvent(waker, new QEvent(QEvent::User));
+        }
+    }
+
+protected:
+    bool event(QEvent* e) override { return e->type() == QEvent::User || QObject::event(e); }
+};
+
+// Splits the framework's command line text into arguments: the quoted
+// program name first, then the arguments separated by blanks.
+QStringList SplitCommandLine(const QString& line) {
+    QStringList args;
+    QString cur;
+    bool quoted = false;
+    bool any = false;
+    for (QChar c : line) {
+        if (c == QLatin1Char('"')) {
+            quoted = !quoted;
+            any = true;
+        } else if (c == QLatin1Char(' ') && !quoted) {
+            if (any) args << cur;
+            cur.clear();
+            any = false;
+        } else {
+            cur += c;
+            any = true;
+        }
+    }
+    if (any) args << cur;
+    if (!args.isEmpty()) args.removeFirst();
+    return args;
+}
+
+QString ProcessType() {
+    for (const QString& a : ProcessArguments()) {
+        if (a.startsWith(QLatin1String("--type="))) return a.mid(7);
+    }
+    return QString();
+}
+
+// The cache goes where the settings say; where that directory cannot be
+// written (an installed copy in a read-only directory) it goes to the
+// user's data directory instead.
+QString UsableCachePath(const QString& requested) {
+    QString path = QDir::fromNativeSeparators(requested);
+    if (path.isEmpty()) return UserDataDirectory() + QLatin1String("/cache");
+    const QFileInfo info(path);
+    if (info.isDir() ? info.isWritable() : IsDirectoryWritable(info.absolutePath())) return path;
+    return QDir::fromNativeSeparators(UserDataDirectory()) + QLatin1String("/cache");
+}
+
+QByteArray BuildChromiumFlags(const CefSettings& settings, CefRefPtr<CefCommandLine> cmd) {
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS").trimmed();
+    auto add = [&flags](const QString& name, const QString& value) {
+        if (!flags.isEmpty()) flags += ' ';
+        flags += "--" + name.toUtf8();
+        if (!value.isEmpty()) flags += '=' + value.toUtf8();
+    };
+    for (const auto& [name, value] : cmd->GetSwitches()) add(name, value);
+    (void)settings;
+    return flags;
+}
+
+}  // namespace
+
+Context& GetContext() {
+    static auto* context = new Context();
+    return *context;
+}
+
+void QueueCallback(std::function<void()> callback) {
+    Queue().push_back(std::move(callback));
+    Waker::Wake();
+}
+
+void SetShutdownHook(std::function<void()> hook) { ShutdownHook() = std::move(hook); }
+
+QStringList ProcessArguments() { return SplitCommandLine(GetCommandLineW()); }
+
+}  // namespace engine
+
+// ---------------------------------------------------------------------------
+
+CefRefPtr<CefCommandLine> CefCommandLine::CreateCommandLine() { return new CefCommandLine(); }
+
+void CefCommandLine::AppendSwitchWithValue(const CefString& name, const CefString& value) {
+    m_switches.append({name, value});
+}
+
+bool CefCommandLine::HasSwitch(const CefString& name) const {
+    for (const auto& s : m_switches) {
+        if (s.first == name) return true;
+    }
+    return false;
+}
+
+CefString CefCommandLine::GetSwitchValue(const CefString& name) const {
+    for (const auto& s : m_switches) {
+        if (s.first == name) return s.second;
+    }
+    return CefString();
+}
+
+int CefExecuteProcess(const CefMainArgs&, CefRefPtr<CefApp> app, void*) {
+    const QString type = engine::ProcessType();
+    if (type.isEmpty()) return -1;
+    // Qt WebEngine runs its child processes from its own helper executable,
+    // so a child start of this program has nothing left to do: it offers
+    // the application its switches, as every process of the library does,
+    // and ends.
+    if (app) {
+        CefRefPtr<CefCommandLine> cmd = CefCommandLine::CreateCommandLine();
+        app->OnBeforeCommandLineProcessing(type, cmd);
+    }
+    return 0;
+}
+
+bool CefInitialize(const CefMainArgs&, const CefSettings& settings, CefRefPtr<CefApp> app,
+                   void*) {
+    engine::Context& ctx = engine::GetContext();
+    if (ctx.initialized || !QCoreApplication::instance()) return false;
+
+    CefRefPtr<CefCommandLine> cmd = CefCommandLine::CreateCommandLine();
+    if (settings.single_process) cmd->AppendSwitch(QStringLiteral("single-process"));
+    if (settings.no_sandbox) cmd->AppendSwitch(QStringLiteral("no-sandbox"));
+    if (!settings.locale.isEmpty()) {
+        cmd->AppendSwitchWithValue(QStringLiteral("lang"), settings.locale.section(',', 0, 0));
+    }
+    if (settings.ignore_certificate_errors) {
+        cmd->AppendSwitch(QStringLiteral("ignore-certificate-errors"));
+    }
+    if (app) app->OnBeforeCommandLineProcessing(CefString(), cmd);
+
+    // The engine reads its switches from this variable only (it ignores the
+    // process's arguments while the variable is set), once, when its first
+    // profile is created below.
+    ctx.chromiumFlags = engine::BuildChromiumFlags(settings, cmd);
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", ctx.chromiumFlags);
+    if (settings.no_sandbox) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+
+    const QString cachePath = engine::UsableCachePath(settings.cache_path);
+    QDir().mkpath(cachePath);
+    auto* profile = new QWebEngineProfile(QStringLiteral("VelkSTKApp"));
+    profile->setPersistentStoragePath(cachePath);
+    profile->setCachePath(cachePath + QLatin1String("/Cache"));
+    profile->setPersistentCookiesPolicy(settings.persist_session_cookies
+                                            ? QWebEngineProfile::ForcePersistentCookies
+                                            : QWebEngineProfile::AllowPersistentCookies);
+    if (!settings.accept_language_list.isEmpty()) {
+        profile->setHttpAcceptLanguage(settings.accept_language_list);
+    }
+    profile->settings()->setDefaultTextEncoding(QStringLiteral("UTF-8"));
+
+    ctx.settings = settings;
+    ctx.settings.cache_path = QDir::toNativeSeparators(cachePath);
+    ctx.app = app;
+    ctx.profile = profile;
+    ctx.initialized = true;
+
+    // The library tells the application that its context is ready once it
+    // runs its message loop.
+    if (app) {
+        if (CefRefPtr<CefBrowserProcessHandler> handler = app->GetBrowserProcessHandler()) {
+            engine::QueueCallback([handler] { handler->OnContextInitialized(); });
+        }
+    }
+    return true;
+}
+
+void CefDoMessageLoopWork() {
+    auto& queue = engine::Queue();
+    // Deliver what is queued now; callbacks queued meanwhile wait for the
+    // next pass, so one pass never runs forever.
+    std::size_t n = queue.size();
+    while (n-- > 0 && !queue.empty()) {
+        std::function<void()> cb = std::move(queue.front());
+        queue.pop_front();
+        cb();
+    }
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void CefShutdown() {
+    engine::Context& ctx = engine::GetContext();
+    if (!ctx.initialized) return;
+    // Browsers (and the windows that hold them) go before their profile,
+    // while events are still processed; the profile's deletion writes the
+    // cookie store and local storage to disk.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    if (engine::ShutdownHook()) engine::ShutdownHook()();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    delete ctx.profile;
+    ctx.profile = nullptr;
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    engine::Queue().clear();
+    ctx.app = nullptr;
+    ctx.initialized = false;
+}
+
+void CefEnableHighDPISupport() {}
+
+void CefQuitMessageLoop() {}
+
+CefRefPtr<CefCookieManager> CefCookieManager::GetGlobalManager(CefRefPtr<CefCompletionCallback>) {
+    if (!engine::GetContext().initialized) return nullptr;
+    return new CefCookieManager();
+}
+
+bool CefCookieManager::FlushStore(CefRefPtr<CefCompletionCallback> callback) {
+    engine::GetContext().flushRequested = true;
+    if (callback) engine::QueueCallback([callback] { callback->OnComplete(); });
+    return true;
+}

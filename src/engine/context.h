@@ -1,0 +1,38 @@
+// The engine's process-wide state over Qt WebEngine: the browser profile
+// made from the library settings, and the queue of client callbacks that
+// CefDoMessageLoopWork delivers.
+#pragma once
+
+#include <QPointer>
+#include <functional>
+
+#include "engine/cef_app.h"
+
+class QWebEngineProfile;
+
+namespace engine {
+
+struct Context {
+    bool initialized = false;
+    bool flushRequested = false;
+    CefSettings settings;
+    CefRefPtr<CefApp> app;
+    QWebEngineProfile* profile = nullptr;
+    // The Chromium switches the engine was started with.
+    QByteArray chromiumFlags;
+};
+
+Context& GetContext();
+
+// Queues a client callback for the next CefDoMessageLoopWork and wakes the
+// application's message loop.
+void QueueCallback(std::function<void()> callback);
+// Hooks that the browser part of the engine registers to tear its browsers
+// down before the profile goes.
+void SetShutdownHook(std::function<void()> hook);
+
+// The process's arguments (without the program name), as the framework
+// received them.
+QStringList ProcessArguments();
+
+}  // namespace engine

@@ -1,0 +1,272 @@
+// The application framework: windows with handles and window procedures,
+// frames, the application object with its message loop and profile, message
+// boxes. The system derives its windows from CWnd and CFrameWnd and its
+// application object from CWinApp.
+//
+// Threading: everything here runs on the user-interface thread, except
+// PostMessage, which may be called from any thread.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "framework/afxtypes.h"
+
+class QWidget;
+class QPainter;
+
+namespace framework {
+class PeerWidget;
+}
+
+// A device context for painting a window: a thin wrapper over the toolkit's
+// painter, valid for the duration of one paint or border draw.
+class CDC {
+public:
+    explicit CDC(QPainter* painter) : m_painter(painter) {}
+    void FillSolidRect(const RECT& r, COLORREF color);
+    // Excludes `r` from further painting.
+    void ExcludeClipRect(const RECT& r);
+    // Draws the outline of `r` with a pen of the given width and colour.
+    void DrawRectOutline(const RECT& r, int penWidth, COLORREF color);
+    QPainter* painter() const { return m_painter; }
+
+private:
+    QPainter* m_painter;
+    RECT m_excluded{};
+    bool m_hasExcluded = false;
+};
+
+class CWnd {
+public:
+    CWnd();
+    virtual ~CWnd();
+    CWnd(const CWnd&) = delete;
+    CWnd& operator=(const CWnd&) = delete;
+
+    HWND m_hWnd = nullptr;
+    HWND GetSafeHwnd() const { return m_hWnd; }
+
+    // The window object of a handle, or nullptr once the window is gone.
+    static CWnd* FromHandle(HWND h);
+
+    // Creation. PreCreateWindow may change the create structure; WM_CREATE
+    // (OnCreate) returning -1 makes the creation fail.
+    virtual BOOL PreCreateWindow(CREATESTRUCT& cs);
+    BOOL CreateEx(DWORD exStyle, const CString& className, const CString& windowName,
+                  DWORD style, int x, int y, int cx, int cy, HWND parent, UINT id,
+                  void* createParams = nullptr);
+    BOOL Create(const CString& className, const CString& windowName, DWORD style,
+                const RECT& rect, CWnd* parent, UINT id, void* context = nullptr);
+    BOOL DestroyWindow();
+
+    // The window procedure: dispatches standard messages to the typed
+    // handlers below; overrides handle custom messages and call the base.
+    virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+    // Default processing of the message being handled.
+    LRESULT Default();
+
+    LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+    BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+
+    // Timers of this window: fixed ids, setting an id again re-arms it.
+    UINT_PTR SetTimer(UINT_PTR id, UINT elapseMs);
+    BOOL KillTimer(UINT_PTR id);
+
+    // Window state and placement.
+    BOOL ShowWindow(int cmd);
+    BOOL IsWindowVisible() const;
+    BOOL IsIconic() const;
+    BOOL IsZoomed() const;
+    void GetWindowRect(RECT* r) const;
+    void GetClientRect(RECT* r) const;
+    BOOL SetWindowPos(HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
+    void MoveWindow(int x, int y, int cx, int cy, BOOL repaint = TRUE);
+    void MoveWindow(const RECT& r, BOOL repaint = TRUE);
+    void SetWindowText(const CString& text);
+    CString GetWindowText() const;
+    DWORD GetStyle() const;
+    DWORD GetExStyle() const;
+    BOOL ModifyStyle(DWORD remove, DWORD add, UINT swpFlags = 0);
+    BOOL ModifyStyleEx(DWORD remove, DWORD add, UINT swpFlags = 0);
+    CWnd* GetParent() const;
+    BOOL SetForegroundWindow();
+    BOOL FlashWindow(BOOL invert);
+    void Invalidate();
+    void UpdateWindow();
+    void SetFocus();
+    // The window region in window coordinates; an empty rectangle removes it.
+    int SetWindowRgn(const RECT& region, BOOL redraw);
+    // Sets the opacity of a layered window (0 to 255).
+    BOOL SetLayeredAlpha(BYTE alpha);
+    // Paints directly on the window (outside a paint message), as a window
+    // device context does: the callback receives a device context whose
+    // origin is the window's top-left corner.
+    void PaintWindow(const std::function<void(CDC&)>& paint);
+
+    // The toolkit peer; for the layers only.
+    QWidget* GetPeer() const;
+
+protected:
+    // Typed handlers of standard messages; each base version does the
+    // default processing of its message.
+    virtual int OnCreate(CREATESTRUCT* cs);
+    virtual void OnDestroy();
+    virtual void OnNcDestroy();
+    virtual void PostNcDestroy();
+    virtual void OnClose();
+    virtual void OnSize(UINT type, int cx, int cy);
+    virtual void OnMove(int x, int y);
+    virtual void OnMoving(UINT edge, RECT* r);
+    virtual void OnSizing(UINT edge, RECT* r);
+    virtual void OnTimer(UINT_PTR id);
+    virtual void OnGetMinMaxInfo(MINMAXINFO* mmi);
+    virtual BOOL OnEraseBkgnd(CDC* dc);
+    virtual void OnPaint();
+    virtual BOOL OnNcActivate(BOOL active);
+    virtual void OnNcPaint();
+    virtual void OnSetFocus(CWnd* oldWnd);
+    virtual BOOL OnCommand(WPARAM wParam, LPARAM lParam);
+
+private:
+    friend class framework::PeerWidget;
+    friend struct WindowTable;
+    friend BOOL DestroyWindow(HWND);
+    void ApplyStyles();
+    void ApplyTopmost();
+
+    struct CurrentMessage {
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+    };
+    CurrentMessage m_current{};
+    framework::PeerWidget* m_peer = nullptr;
+    DWORD m_style = 0;
+    DWORD m_exStyle = 0;
+    UINT m_id = 0;
+    RECT m_region{};
+    bool m_hasRegion = false;
+    CDC* m_paintDC = nullptr;
+    std::vector<std::function<void(CDC&)>> m_pendingPaints;
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+};
+
+class CFrameWnd : public CWnd {
+public:
+    // Creates the frame as a top-level window with the application icon;
+    // `resourceId` names the icon and menu resource (the framework has no
+    // menus, so the frame never shows one).
+    virtual BOOL LoadFrame(UINT resourceId, DWORD style = WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE,
+                           CWnd* parent = nullptr, void* context = nullptr);
+    // Frames have no menu bar; these keep the system's menu removal valid.
+    HMENU GetMenu() const { return nullptr; }
+    BOOL SetMenu(HMENU) { return TRUE; }
+
+protected:
+    BOOL PreCreateWindow(CREATESTRUCT& cs) override;
+    void OnSize(UINT type, int cx, int cy) override;
+    void PostNcDestroy() override;
+};
+
+// The answer port for message boxes, so tests can answer them.
+class MessageBoxPort {
+public:
+    virtual ~MessageBoxPort() = default;
+    virtual int Show(const CString& text, const CString& caption, UINT type) = 0;
+};
+
+class CWinApp {
+public:
+    explicit CWinApp(const CString& appName = CString());
+    virtual ~CWinApp();
+    CWinApp(const CWinApp&) = delete;
+    CWinApp& operator=(const CWinApp&) = delete;
+
+    virtual BOOL InitInstance();
+    // One step of the message loop: handles the pending events, waiting for
+    // one when there is none. FALSE once the quit message has arrived.
+    virtual BOOL PumpMessage();
+    virtual int ExitInstance();
+    // Runs PumpMessage until the quit message, then ExitInstance.
+    virtual int Run();
+
+    // Per-user profile, in sections, under the registry key and the
+    // application name (realised with QSettings' native format).
+    void SetRegistryKey(const CString& key);
+    CString GetProfileString(const CString& section, const CString& entry,
+                             const CString& def = CString());
+    UINT GetProfileInt(const CString& section, const CString& entry, int def);
+    BOOL WriteProfileString(const CString& section, const CString& entry, const CString& value);
+    BOOL WriteProfileInt(const CString& section, const CString& entry, int value);
+
+    void SetAppID(const CString& id) { m_appId = id; }
+    void EnableTaskbarInteraction(BOOL enable) { m_taskbarInteraction = enable; }
+
+    CWnd* m_pMainWnd = nullptr;
+    CString m_pszAppName;  // the executable's file name without extension
+    CString m_pszRegistryKey;
+    DWORD m_dwRestartManagerSupportFlags = 0;
+
+protected:
+    CString m_appId;
+    BOOL m_taskbarInteraction = TRUE;
+    bool m_registryKeySet = false;
+};
+
+CWinApp* AfxGetApp();
+CWnd* AfxGetMainWnd();
+int AfxMessageBox(const CString& text, UINT type = MB_OK, UINT helpId = 0);
+void AfxSetMessageBoxPort(MessageBoxPort* port);  // nullptr: the real boxes
+
+// The process entry: creates the toolkit application (with a one-element
+// argument list, so neither the toolkit nor the browser engine reads the
+// command line), keeps the real command line for GetCommandLineW, and runs
+// the application object's InitInstance and Run.
+int AfxWinMain(int argc, char** argv);
+
+// The process command line as one text: the executable's path quoted, then
+// the arguments joined by spaces.
+CString GetCommandLineW();
+// Sets the command line text (AfxWinMain does it; tests may too).
+void SetCommandLineForProcess(const CString& text);
+// The marker that ends the executable's name in the command line: ".exe"
+// on Windows, the executable's file name elsewhere.
+CString ExecutableMarker();
+
+// Window functions on handles. Each is harmless on a handle whose window no
+// longer exists.
+BOOL IsWindow(HWND h);
+LRESULT SendMessage(HWND h, UINT message, WPARAM wParam, LPARAM lParam);
+BOOL PostMessage(HWND h, UINT message, WPARAM wParam, LPARAM lParam);
+void PostQuitMessage(int exitCode);
+BOOL DestroyWindow(HWND h);
+HWND GetParent(HWND h);
+HWND GetAncestor(HWND h, UINT flags);
+HWND GetWindow(HWND h, UINT cmd);
+BOOL ShowWindow(HWND h, int cmd);
+BOOL IsIconic(HWND h);
+BOOL IsWindowVisible(HWND h);
+BOOL SetWindowPos(HWND h, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
+BOOL SetWindowTextW(HWND h, const CString& text);
+BOOL GetWindowRect(HWND h, RECT* r);
+LONG GetWindowLongW(HWND h, int index);
+LONG SetWindowLongW(HWND h, int index, LONG value);
+BOOL SetForegroundWindow(HWND h);
+BOOL ReleaseCapture();
+HWND GetDesktopWindow();
+// How many windows exist; for tests and diagnostics.
+int WindowCount();
+
+// Posted messages whose wParam carries an owned object register a disposer:
+// when such a message cannot be delivered (its window is gone) the object is
+// disposed instead of leaked.
+void RegisterPostedPayloadDisposer(UINT message, void (*dispose)(WPARAM));
+// Delivers every posted message that is waiting; for tests.
+void DeliverPostedMessages();
+// Drops the messages still waiting (disposing their payloads); for shutdown.
+void DiscardPostedMessages();
+
+void Sleep(DWORD ms);

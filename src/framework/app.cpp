@@ -1,0 +1,218 @@
+// The application object, its message loop and profile, frames, message
+// boxes and the process entry.
+#include <QApplication>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QIcon>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSettings>
+
+#include "framework/internal.h"
+
+namespace {
+
+CWinApp* g_app = nullptr;
+MessageBoxPort* g_boxPort = nullptr;
+CString g_commandLine;
+
+// The real message boxes, with the button texts of a Korean desktop.
+int ShowRealMessageBox(const CString& text, const CString& caption, UINT type) {
+    QMessageBox box;
+    box.setWindowTitle(caption);
+    box.setText(text);
+    if (type == MB_YESNO) {
+        QPushButton* yes = box.addButton(QStringLiteral("예(&Y)"), QMessageBox::YesRole);
+        QPushButton* no = box.addButton(QStringLiteral("아니요(&N)"), QMessageBox::NoRole);
+        box.setDefaultButton(yes);
+        box.setEscapeButton(no);
+        box.exec();
+        return box.clickedButton() == yes ? IDYES : IDNO;
+    }
+    QPushButton* ok = box.addButton(QStringLiteral("확인"), QMessageBox::AcceptRole);
+    box.setDefaultButton(ok);
+    box.setEscapeButton(ok);
+    box.exec();
+    return IDOK;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// CFrameWnd.
+
+BOOL CFrameWnd::LoadFrame(UINT, DWORD style, CWnd* parent, void*) {
+    CREATESTRUCT probe;
+    // The frame's class is looked up once before the creation itself, as the
+    // framework's frame loading does when it looks for the frame's icon.
+    probe.style = style;
+    probe.lpszClass = QStringLiteral("AfxFrameOrView");
+    if (!PreCreateWindow(probe)) return FALSE;
+    const int useDefault = static_cast<int>(0x80000000);
+    BOOL ok = CreateEx(0, probe.lpszClass, QString(), style, useDefault, useDefault, useDefault,
+                       useDefault, parent ? parent->m_hWnd : nullptr, 0);
+    if (ok && GetPeer()) {
+        GetPeer()->setWindowIcon(QIcon(QStringLiteral(":/res/app.png")));
+    }
+    return ok;
+}
+
+BOOL CFrameWnd::PreCreateWindow(CREATESTRUCT& cs) {
+    if (cs.x == static_cast<int>(0x80000000)) {
+        cs.x = 0;
+        cs.y = 0;
+    }
+    if (cs.cx == static_cast<int>(0x80000000)) {
+        cs.cx = 640;
+        cs.cy = 480;
+    }
+    cs.dwExStyle |= WS_EX_CLIENTEDGE;
+    return TRUE;
+}
+
+// Fits the first pane (the view) to the client area.
+void CFrameWnd::OnSize(UINT type, int cx, int cy) {
+    CWnd::OnSize(type, cx, cy);
+    if (type == SIZE_MINIMIZED) return;
+    if (HWND child = GetWindow(m_hWnd, GW_CHILD)) {
+        RECT r;
+        GetClientRect(&r);
+        ::SetWindowPos(child, nullptr, 0, 0, r.right, r.bottom, SWP_NOZORDER);
+    }
+}
+
+void CFrameWnd::PostNcDestroy() { delete this; }
+
+// ---------------------------------------------------------------------------
+// CWinApp.
+
+CWinApp::CWinApp(const CString& appName) : m_pszAppName(appName) { g_app = this; }
+
+CWinApp::~CWinApp() {
+    if (g_app == this) g_app = nullptr;
+}
+
+BOOL CWinApp::InitInstance() { return TRUE; }
+
+BOOL CWinApp::PumpMessage() {
+    if (framework::QuitPosted()) return FALSE;
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    return framework::QuitPosted() ? FALSE : TRUE;
+}
+
+int CWinApp::ExitInstance() { return framework::QuitExitCode(); }
+
+int CWinApp::Run() {
+    // Without a main window there is nothing to run for.
+    if (!m_pMainWnd) PostQuitMessage(0);
+    while (PumpMessage()) {
+    }
+    return ExitInstance();
+}
+
+namespace {
+QSettings OpenProfile(const CWinApp& app) {
+    const QString organization =
+        app.m_pszRegistryKey.isEmpty() ? app.m_pszAppName : app.m_pszRegistryKey;
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, organization,
+                     app.m_pszAppName);
+}
+QString ProfileKey(const CString& section, const CString& entry) {
+    return section + QLatin1Char('/') + entry;
+}
+}  // namespace
+
+void CWinApp::SetRegistryKey(const CString& key) {
+    m_pszRegistryKey = key;
+    m_registryKeySet = true;
+}
+
+CString CWinApp::GetProfileString(const CString& section, const CString& entry,
+                                  const CString& def) {
+    if (!m_registryKeySet) return def;
+    QSettings s = OpenProfile(*this);
+    const QVariant v = s.value(ProfileKey(section, entry));
+    return v.isValid() ? v.toString() : def;
+}
+
+UINT CWinApp::GetProfileInt(const CString& section, const CString& entry, int def) {
+    if (!m_registryKeySet) return static_cast<UINT>(def);
+    QSettings s = OpenProfile(*this);
+    bool ok = false;
+    const int v = s.value(ProfileKey(section, entry)).toInt(&ok);
+    return static_cast<UINT>(ok ? v : def);
+}
+
+BOOL CWinApp::WriteProfileString(const CString& section, const CString& entry,
+                                 const CString& value) {
+    if (!m_registryKeySet) return FALSE;
+    QSettings s = OpenProfile(*this);
+    s.setValue(ProfileKey(section, entry), value);
+    s.sync();
+    return s.status() == QSettings::NoError ? TRUE : FALSE;
+}
+
+BOOL CWinApp::WriteProfileInt(const CString& section, const CString& entry, int value) {
+    if (!m_registryKeySet) return FALSE;
+    QSettings s = OpenProfile(*this);
+    s.setValue(ProfileKey(section, entry), value);
+    s.sync();
+    return s.status() == QSettings::NoError ? TRUE : FALSE;
+}
+
+CWinApp* AfxGetApp() { return g_app; }
+CWnd* AfxGetMainWnd() { return g_app ? g_app->m_pMainWnd : nullptr; }
+
+void AfxSetMessageBoxPort(MessageBoxPort* port) { g_boxPort = port; }
+
+int AfxMessageBox(const CString& text, UINT type, UINT) {
+    const CString caption = g_app ? g_app->m_pszAppName : CString();
+    if (g_boxPort) return g_boxPort->Show(text, caption, type);
+    return ShowRealMessageBox(text, caption, type);
+}
+
+// ---------------------------------------------------------------------------
+// Process entry and command line.
+
+CString GetCommandLineW() { return g_commandLine; }
+void SetCommandLineForProcess(const CString& text) { g_commandLine = text; }
+
+CString ExecutableMarker() {
+#ifdef _WIN32
+    return QStringLiteral(".exe");
+#else
+    const QString exe = QCoreApplication::instance() ? QCoreApplication::applicationFilePath()
+                                                     : QString();
+    const QString name = QFileInfo(exe).fileName();
+    return name.isEmpty() ? QStringLiteral(".exe") : name;
+#endif
+}
+
+int AfxWinMain(int argc, char** argv) {
+    QString line;
+    if (argc > 0) line = QLatin1Char('"') + QString::fromLocal8Bit(argv[0]) + QLatin1Char('"');
+    for (int i = 1; i < argc; ++i) line += QLatin1Char(' ') + QString::fromLocal8Bit(argv[i]);
+    SetCommandLineForProcess(line);
+
+    // Only the program's own name reaches the toolkit, so that neither it nor
+    // the browser engine interprets the launch parameters.
+    int toolkitArgc = 1;
+    char* toolkitArgv[] = {argc > 0 ? argv[0] : const_cast<char*>("VelkSTKApp"), nullptr};
+    QApplication toolkit(toolkitArgc, toolkitArgv);
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    CWinApp* app = AfxGetApp();
+    if (!app) return 1;
+    if (app->m_pszAppName.isEmpty()) {
+        app->m_pszAppName = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+    }
+    int code;
+    if (!app->InitInstance()) {
+        code = app->ExitInstance();
+    } else {
+        code = app->Run();
+    }
+    DiscardPostedMessages();
+    return code;
+}

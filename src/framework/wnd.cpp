@@ -1,0 +1,914 @@
+// Windows: the handle table, the window procedure and its typed handlers,
+// sent and posted messages, and the window operations over the toolkit peer.
+#include <QApplication>
+#include <QGuiApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QMutex>
+#include <QPainter>
+#include <QPointer>
+#include <QRegion>
+#include <QScreen>
+#include <QThread>
+#include <QWindow>
+#include <deque>
+#include <unordered_map>
+
+#include "framework/internal.h"
+#include "framework/peer.h"
+
+// ---------------------------------------------------------------------------
+// Handle table. Handles are never reused within a run.
+
+struct WindowTable {
+    std::unordered_map<HWND, CWnd*> windows;
+    std::uintptr_t next = 0x10000;
+
+    static WindowTable& Get() {
+        static auto* table = new WindowTable();
+        return *table;
+    }
+    HWND Add(CWnd* w) {
+        next += 4;
+        HWND h = reinterpret_cast<HWND>(next);
+        windows[h] = w;
+        return h;
+    }
+    CWnd* Find(HWND h) const {
+        auto it = windows.find(h);
+        return it == windows.end() ? nullptr : it->second;
+    }
+};
+
+// ---------------------------------------------------------------------------
+// Posted messages.
+
+namespace {
+
+struct Posted {
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+
+class PostQueue : public QObject {
+public:
+    static PostQueue& Get() {
+        static auto* queue = new PostQueue();
+        return *queue;
+    }
+
+    void Post(const Posted& p) {
+        bool wake;
+        {
+            QMutexLocker lock(&m_mutex);
+            m_items.push_back(p);
+            wake = !m_wakePending;
+            m_wakePending = true;
+        }
+        if (wake && QCoreApplication::instance()) {
+            QCoreApplication::postEvent(this, new QEvent(QEvent::User));
+        }
+    }
+
+    // Delivers what is waiting now; what those handlers post waits for the
+    // next round, so the toolkit's own events are never starved.
+    void Deliver() {
+        std::deque<Posted> batch;
+        {
+            QMutexLocker lock(&m_mutex);
+            batch.swap(m_items);
+            m_wakePending = false;
+        }
+        while (!batch.empty()) {
+            Posted p = batch.front();
+            batch.pop_front();
+            if (IsWindow(p.hwnd)) {
+                ::SendMessage(p.hwnd, p.message, p.wParam, p.lParam);
+            } else {
+                Dispose(p);
+            }
+        }
+    }
+
+    void Discard() {
+        std::deque<Posted> batch;
+        {
+            QMutexLocker lock(&m_mutex);
+            batch.swap(m_items);
+        }
+        for (const Posted& p : batch) Dispose(p);
+    }
+
+    void SetDisposer(UINT message, void (*dispose)(WPARAM)) {
+        QMutexLocker lock(&m_mutex);
+        m_disposers[message] = dispose;
+    }
+
+protected:
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::User) {
+            Deliver();
+            return true;
+        }
+        return QObject::event(e);
+    }
+
+private:
+    void Dispose(const Posted& p) {
+        void (*dispose)(WPARAM) = nullptr;
+        {
+            QMutexLocker lock(&m_mutex);
+            auto it = m_disposers.find(p.message);
+            if (it != m_disposers.end()) dispose = it->second;
+        }
+        if (dispose && p.wParam) dispose(p.wParam);
+    }
+
+    QMutex m_mutex;
+    std::deque<Posted> m_items;
+    bool m_wakePending = false;
+    std::unordered_map<UINT, void (*)(WPARAM)> m_disposers;
+};
+
+bool g_quit = false;
+int g_quitCode = 0;
+
+Qt::Edges EdgesOfHitTest(int code) {
+    switch (code) {
+        case HTLEFT: return Qt::LeftEdge;
+        case HTRIGHT: return Qt::RightEdge;
+        case HTTOP: return Qt::TopEdge;
+        case HTBOTTOM: return Qt::BottomEdge;
+        case HTTOPLEFT: return Qt::TopEdge | Qt::LeftEdge;
+        case HTTOPRIGHT: return Qt::TopEdge | Qt::RightEdge;
+        case HTBOTTOMLEFT: return Qt::BottomEdge | Qt::LeftEdge;
+        case HTBOTTOMRIGHT: return Qt::BottomEdge | Qt::RightEdge;
+        default: return {};
+    }
+}
+
+}  // namespace
+
+namespace framework {
+
+bool QuitPosted() { return g_quit; }
+int QuitExitCode() { return g_quitCode; }
+void ResetQuit() { g_quit = false; }
+
+QRect ToQRect(const RECT& r) {
+    return QRect(static_cast<int>(r.left), static_cast<int>(r.top),
+                 static_cast<int>(r.right - r.left), static_cast<int>(r.bottom - r.top));
+}
+RECT FromQRect(const QRect& r) {
+    return RECT{r.x(), r.y(), r.x() + r.width(), r.y() + r.height()};
+}
+
+// ---------------------------------------------------------------------------
+// The peer widget.
+
+PeerWidget::PeerWidget(CWnd* owner, QWidget* parent) : QWidget(parent), m_owner(owner) {
+    setAttribute(Qt::WA_NoSystemBackground, false);
+}
+
+void PeerWidget::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    if (!m_owner) return;
+    UINT type = SIZE_RESTORED;
+    if (isMinimized()) type = SIZE_MINIMIZED;
+    if (isMaximized()) type = SIZE_MAXIMIZED;
+    m_owner->SendMessage(WM_SIZE, type, MAKELPARAM(width(), height()));
+}
+
+void PeerWidget::moveEvent(QMoveEvent* e) {
+    QWidget::moveEvent(e);
+    if (!m_owner) return;
+    QPointer<PeerWidget> self(this);
+    if (isWindow()) {
+        RECT r{};
+        m_owner->GetWindowRect(&r);
+        m_owner->SendMessage(WM_MOVING, 0, reinterpret_cast<LPARAM>(&r));
+    }
+    if (self && m_owner) m_owner->SendMessage(WM_MOVE, 0, MAKELPARAM(x(), y()));
+}
+
+void PeerWidget::closeEvent(QCloseEvent* e) {
+    // The window decides itself whether and how it closes.
+    e->ignore();
+    if (m_owner) m_owner->SendMessage(WM_CLOSE);
+}
+
+void PeerWidget::paintEvent(QPaintEvent*) {
+    if (!m_owner) return;
+    QPainter painter(this);
+    CDC dc(&painter);
+    CWnd* owner = m_owner;
+    std::shared_ptr<bool> alive = owner->m_alive;
+    owner->m_paintDC = &dc;
+    owner->SendMessage(WM_ERASEBKGND, reinterpret_cast<WPARAM>(&dc), 0);
+    if (*alive) owner->SendMessage(WM_PAINT);
+    if (*alive && isWindow()) owner->SendMessage(WM_NCPAINT, 1, 0);
+    if (*alive) {
+        auto pending = std::move(owner->m_pendingPaints);
+        owner->m_pendingPaints.clear();
+        for (auto& paint : pending) {
+            painter.save();
+            CDC overlay(&painter);
+            paint(overlay);
+            painter.restore();
+        }
+        owner->m_paintDC = nullptr;
+    }
+}
+
+void PeerWidget::changeEvent(QEvent* e) {
+    QWidget::changeEvent(e);
+    if (!m_owner) return;
+    if (e->type() == QEvent::ActivationChange && isWindow()) {
+        m_owner->SendMessage(WM_NCACTIVATE, isActiveWindow() ? TRUE : FALSE, 0);
+    } else if (e->type() == QEvent::WindowStateChange && isMinimized()) {
+        m_owner->SendMessage(WM_SIZE, SIZE_MINIMIZED, MAKELPARAM(width(), height()));
+    }
+}
+
+void PeerWidget::focusInEvent(QFocusEvent* e) {
+    QWidget::focusInEvent(e);
+    if (m_owner) m_owner->SendMessage(WM_SETFOCUS, 0, 0);
+}
+
+}  // namespace framework
+
+// ---------------------------------------------------------------------------
+// Device context.
+
+namespace {
+QColor ToQColor(COLORREF c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
+}  // namespace
+
+void CDC::FillSolidRect(const RECT& r, COLORREF color) {
+    if (!m_painter) return;
+    QRegion area(framework::ToQRect(r));
+    if (m_hasExcluded) area = area.subtracted(QRegion(framework::ToQRect(m_excluded)));
+    m_painter->save();
+    m_painter->setClipRegion(area);
+    m_painter->fillRect(framework::ToQRect(r), ToQColor(color));
+    m_painter->restore();
+}
+
+void CDC::ExcludeClipRect(const RECT& r) {
+    m_excluded = r;
+    m_hasExcluded = true;
+}
+
+void CDC::DrawRectOutline(const RECT& r, int penWidth, COLORREF color) {
+    if (!m_painter) return;
+    m_painter->save();
+    QPen pen(ToQColor(color));
+    pen.setWidth(penWidth);
+    m_painter->setPen(pen);
+    const QPoint tl(r.left, r.top), tr(r.right, r.top), br(r.right, r.bottom), bl(r.left, r.bottom);
+    m_painter->drawPolyline(QPolygon({tl, tr, br, bl, tl}));
+    m_painter->restore();
+}
+
+// ---------------------------------------------------------------------------
+// CWnd.
+
+CWnd::CWnd() = default;
+
+CWnd::~CWnd() {
+    *m_alive = false;
+    if (m_hWnd) {
+        // The object goes before its window: the window goes with it, and
+        // the handle stops designating anything.
+        HWND h = m_hWnd;
+        WindowTable::Get().windows.erase(h);
+        framework::KillAllWindowTimers(h);
+        m_hWnd = nullptr;
+        if (m_peer) {
+            m_peer->Detach();
+            m_peer->hide();
+            m_peer->deleteLater();
+            m_peer = nullptr;
+        }
+    }
+}
+
+CWnd* CWnd::FromHandle(HWND h) { return WindowTable::Get().Find(h); }
+
+QWidget* CWnd::GetPeer() const { return m_peer; }
+
+BOOL CWnd::PreCreateWindow(CREATESTRUCT&) { return TRUE; }
+
+BOOL CWnd::Create(const CString& className, const CString& windowName, DWORD style,
+                  const RECT& rect, CWnd* parent, UINT id, void* context) {
+    return CreateEx(0, className, windowName, style | WS_CHILD, rect.left, rect.top,
+                    rect.right - rect.left, rect.bottom - rect.top,
+                    parent ? parent->m_hWnd : nullptr, id, context);
+}
+
+BOOL CWnd::CreateEx(DWORD exStyle, const CString& className, const CString& windowName,
+                    DWORD style, int x, int y, int cx, int cy, HWND parent, UINT id,
+                    void* createParams) {
+    if (m_hWnd) return FALSE;
+    CREATESTRUCT cs;
+    cs.lpCreateParams = createParams;
+    cs.hMenu = id;
+    cs.hwndParent = parent;
+    cs.x = x;
+    cs.y = y;
+    cs.cx = cx;
+    cs.cy = cy;
+    cs.style = style;
+    cs.dwExStyle = exStyle;
+    cs.lpszName = windowName;
+    cs.lpszClass = className;
+    if (!PreCreateWindow(cs)) return FALSE;
+
+    CWnd* parentWnd = (cs.style & WS_CHILD) ? FromHandle(cs.hwndParent) : nullptr;
+    if ((cs.style & WS_CHILD) && !parentWnd) return FALSE;
+
+    m_style = cs.style;
+    m_exStyle = cs.dwExStyle;
+    m_id = cs.hMenu;
+    m_peer = new framework::PeerWidget(this, parentWnd ? parentWnd->m_peer : nullptr);
+    m_peer->setObjectName(cs.lpszClass);
+    m_hWnd = WindowTable::Get().Add(this);
+    ApplyStyles();
+    m_peer->setWindowTitle(cs.lpszName);
+    m_peer->setGeometry(cs.x, cs.y, std::max(cs.cx, 0), std::max(cs.cy, 0));
+
+    std::shared_ptr<bool> alive = m_alive;
+    HWND h = m_hWnd;
+    if (SendMessage(WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
+        if (*alive && IsWindow(h)) DestroyWindow();
+        return FALSE;
+    }
+    if (!*alive || !IsWindow(h)) return FALSE;
+    if (cs.style & WS_VISIBLE) ShowWindow(SW_SHOW);
+    return TRUE;
+}
+
+BOOL CWnd::DestroyWindow() { return ::DestroyWindow(m_hWnd); }
+
+LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    return ::SendMessage(m_hWnd, message, wParam, lParam);
+}
+
+BOOL CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    return ::PostMessage(m_hWnd, message, wParam, lParam);
+}
+
+UINT_PTR CWnd::SetTimer(UINT_PTR id, UINT elapseMs) {
+    if (!m_hWnd) return 0;
+    framework::SetWindowTimer(m_hWnd, id, elapseMs);
+    return id;
+}
+
+BOOL CWnd::KillTimer(UINT_PTR id) {
+    return m_hWnd && framework::KillWindowTimer(m_hWnd, id) ? TRUE : FALSE;
+}
+
+LRESULT CWnd::Default() {
+    return DefWindowProc(m_current.message, m_current.wParam, m_current.lParam);
+}
+
+LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    const CurrentMessage saved = m_current;
+    m_current = CurrentMessage{message, wParam, lParam};
+    std::shared_ptr<bool> alive = m_alive;
+    LRESULT result = 0;
+    switch (message) {
+        case WM_CREATE:
+            result = OnCreate(reinterpret_cast<CREATESTRUCT*>(lParam));
+            break;
+        case WM_DESTROY:
+            OnDestroy();
+            break;
+        case WM_CLOSE:
+            OnClose();
+            break;
+        case WM_SIZE:
+            OnSize(static_cast<UINT>(wParam), static_cast<short>(LOWORD(lParam)),
+                   static_cast<short>(HIWORD(lParam)));
+            break;
+        case WM_MOVE:
+            OnMove(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
+            break;
+        case WM_MOVING:
+            OnMoving(static_cast<UINT>(wParam), reinterpret_cast<RECT*>(lParam));
+            result = TRUE;
+            break;
+        case WM_SIZING:
+            OnSizing(static_cast<UINT>(wParam), reinterpret_cast<RECT*>(lParam));
+            result = TRUE;
+            break;
+        case WM_TIMER:
+            OnTimer(static_cast<UINT_PTR>(wParam));
+            break;
+        case WM_GETMINMAXINFO:
+            OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam));
+            break;
+        case WM_ERASEBKGND:
+            result = OnEraseBkgnd(reinterpret_cast<CDC*>(wParam));
+            break;
+        case WM_PAINT:
+            OnPaint();
+            break;
+        case WM_NCACTIVATE:
+            result = OnNcActivate(static_cast<BOOL>(wParam));
+            break;
+        case WM_NCPAINT:
+            OnNcPaint();
+            break;
+        case WM_SETFOCUS:
+            OnSetFocus(nullptr);
+            break;
+        case WM_COMMAND:
+            result = OnCommand(wParam, lParam);
+            break;
+        default:
+            result = DefWindowProc(message, wParam, lParam);
+            break;
+    }
+    if (*alive) m_current = saved;
+    return result;
+}
+
+LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CLOSE:
+            DestroyWindow();
+            return 0;
+        case WM_ERASEBKGND: {
+            auto* dc = reinterpret_cast<CDC*>(wParam);
+            if (dc && dc->painter() && m_peer) {
+                dc->painter()->fillRect(m_peer->rect(), m_peer->palette().window());
+            }
+            return 1;
+        }
+        case WM_NCACTIVATE:
+            return TRUE;
+        case WM_NCLBUTTONDOWN: {
+            // Hand the move or resize to the window manager's own loop,
+            // which follows the mouse button the user holds down.
+            if (!m_peer || !m_peer->isWindow()) return 0;
+            QWindow* win = m_peer->windowHandle();
+            if (!win) return 0;
+            if (static_cast<int>(wParam) == HTCAPTION) {
+                win->startSystemMove();
+            } else if (Qt::Edges edges = EdgesOfHitTest(static_cast<int>(wParam))) {
+                win->startSystemResize(edges);
+            }
+            return 0;
+        }
+        case WM_SETICON:
+            return 0;
+        default:
+            return 0;
+    }
+}
+
+int CWnd::OnCreate(CREATESTRUCT*) { return static_cast<int>(Default()); }
+void CWnd::OnDestroy() { Default(); }
+void CWnd::OnClose() { Default(); }
+void CWnd::OnSize(UINT, int, int) { Default(); }
+void CWnd::OnMove(int, int) { Default(); }
+void CWnd::OnMoving(UINT, RECT*) { Default(); }
+void CWnd::OnSizing(UINT, RECT*) { Default(); }
+void CWnd::OnTimer(UINT_PTR) { Default(); }
+void CWnd::OnGetMinMaxInfo(MINMAXINFO*) { Default(); }
+BOOL CWnd::OnEraseBkgnd(CDC*) { return static_cast<BOOL>(Default()); }
+void CWnd::OnPaint() { Default(); }
+BOOL CWnd::OnNcActivate(BOOL) { return static_cast<BOOL>(Default()); }
+void CWnd::OnNcPaint() { Default(); }
+void CWnd::OnSetFocus(CWnd*) { Default(); }
+BOOL CWnd::OnCommand(WPARAM, LPARAM) { return FALSE; }
+
+void CWnd::OnNcDestroy() {
+    CWinApp* app = AfxGetApp();
+    if (app && app->m_pMainWnd == this) {
+        app->m_pMainWnd = nullptr;
+        PostQuitMessage(0);
+    }
+    PostNcDestroy();
+}
+
+void CWnd::PostNcDestroy() {}
+
+// Styles map to the toolkit: a popup is frameless, an overlapped window is
+// decorated, topmost stays on top, a tool window has no taskbar entry, a
+// no-activate window is shown without taking the focus, a child is a child
+// widget.
+void CWnd::ApplyStyles() {
+    if (!m_peer) return;
+    if (m_style & WS_CHILD) {
+        m_peer->setAttribute(Qt::WA_ShowWithoutActivating, (m_exStyle & WS_EX_NOACTIVATE) != 0);
+        return;
+    }
+    Qt::WindowFlags flags = (m_exStyle & WS_EX_TOOLWINDOW) ? Qt::Tool : Qt::Window;
+    const bool decorated = (m_style & WS_CAPTION) == WS_CAPTION;
+    if (!decorated) flags |= Qt::FramelessWindowHint;
+    if (decorated) {
+        flags |= Qt::WindowTitleHint | Qt::CustomizeWindowHint;
+        if (m_style & WS_SYSMENU) flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+        if (m_style & WS_MINIMIZEBOX) flags |= Qt::WindowMinimizeButtonHint;
+        if (m_style & WS_MAXIMIZEBOX) flags |= Qt::WindowMaximizeButtonHint;
+    }
+    if (m_exStyle & WS_EX_TOPMOST) flags |= Qt::WindowStaysOnTopHint;
+    if (m_exStyle & WS_EX_NOACTIVATE) flags |= Qt::WindowDoesNotAcceptFocus;
+    const bool wasVisible = m_peer->isVisible();
+    if (m_peer->windowFlags() != flags) {
+        m_peer->setWindowFlags(flags);
+        if (wasVisible) m_peer->show();
+    }
+    m_peer->setAttribute(Qt::WA_ShowWithoutActivating, (m_exStyle & WS_EX_NOACTIVATE) != 0);
+}
+
+// Changing the topmost state through the native window keeps a visible
+// window visible (changing the widget's flags would hide it).
+void CWnd::ApplyTopmost() {
+    if (!m_peer || (m_style & WS_CHILD)) return;
+    const bool topmost = (m_exStyle & WS_EX_TOPMOST) != 0;
+    if (QWindow* win = m_peer->windowHandle()) {
+        win->setFlag(Qt::WindowStaysOnTopHint, topmost);
+    } else {
+        m_peer->setWindowFlag(Qt::WindowStaysOnTopHint, topmost);
+    }
+}
+
+BOOL CWnd::ShowWindow(int cmd) {
+    if (!m_peer) return FALSE;
+    const BOOL wasVisible = m_peer->isVisible() ? TRUE : FALSE;
+    if (!(m_style & WS_CHILD) && cmd != SW_HIDE) {
+        MINMAXINFO mmi{};
+        mmi.ptMinTrackSize = POINT{0, 0};
+        SendMessage(WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
+        if (!IsWindow(m_hWnd)) return wasVisible;
+        m_peer->setMinimumSize(std::max<LONG>(mmi.ptMinTrackSize.x, 0),
+                               std::max<LONG>(mmi.ptMinTrackSize.y, 0));
+    }
+    switch (cmd) {
+        case SW_HIDE:
+            m_peer->hide();
+            m_style &= ~WS_VISIBLE;
+            break;
+        case SW_MINIMIZE:
+        case SW_SHOWMINIMIZED:
+            m_peer->showMinimized();
+            m_style |= WS_VISIBLE;
+            break;
+        case SW_MAXIMIZE:
+            m_peer->showMaximized();
+            m_style |= WS_VISIBLE | WS_MAXIMIZE;
+            break;
+        case SW_RESTORE:
+        case SW_SHOWNORMAL:
+            m_peer->showNormal();
+            m_style = (m_style | WS_VISIBLE) & ~WS_MAXIMIZE;
+            break;
+        case SW_SHOWNA:
+        case SW_SHOWNOACTIVATE: {
+            const bool had = m_peer->testAttribute(Qt::WA_ShowWithoutActivating);
+            m_peer->setAttribute(Qt::WA_ShowWithoutActivating, true);
+            m_peer->show();
+            m_peer->setAttribute(Qt::WA_ShowWithoutActivating, had);
+            m_style |= WS_VISIBLE;
+            break;
+        }
+        default:
+            m_peer->show();
+            m_style |= WS_VISIBLE;
+            break;
+    }
+    return wasVisible;
+}
+
+BOOL CWnd::IsWindowVisible() const { return m_peer && m_peer->isVisible() ? TRUE : FALSE; }
+BOOL CWnd::IsIconic() const { return m_peer && m_peer->isMinimized() ? TRUE : FALSE; }
+BOOL CWnd::IsZoomed() const { return m_peer && m_peer->isMaximized() ? TRUE : FALSE; }
+
+void CWnd::GetWindowRect(RECT* r) const {
+    if (!r) return;
+    *r = RECT{};
+    if (!m_peer) return;
+    if (m_peer->isWindow()) {
+        *r = framework::FromQRect(m_peer->frameGeometry());
+    } else {
+        const QPoint origin = m_peer->mapToGlobal(QPoint(0, 0));
+        *r = framework::FromQRect(QRect(origin, m_peer->size()));
+    }
+}
+
+void CWnd::GetClientRect(RECT* r) const {
+    if (!r) return;
+    *r = RECT{};
+    if (m_peer) *r = RECT{0, 0, m_peer->width(), m_peer->height()};
+}
+
+BOOL CWnd::SetWindowPos(HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
+    if (!m_peer) return FALSE;
+    if (!(flags & SWP_NOZORDER) && !(m_style & WS_CHILD)) {
+        if (insertAfter == HWND_TOPMOST) {
+            m_exStyle |= WS_EX_TOPMOST;
+            ApplyTopmost();
+        } else if (insertAfter == HWND_NOTOPMOST) {
+            m_exStyle &= ~WS_EX_TOPMOST;
+            ApplyTopmost();
+        } else if (insertAfter == HWND_TOP) {
+            m_peer->raise();
+        }
+    }
+    if (flags & SWP_FRAMECHANGED) ApplyStyles();
+    if (!(flags & SWP_NOMOVE)) {
+        // Window coordinates are those of the outer frame.
+        m_peer->move(x, y);
+    }
+    if (!(flags & SWP_NOSIZE)) {
+        int w = cx;
+        int h = cy;
+        if (m_peer->isWindow()) {
+            const QRect frame = m_peer->frameGeometry();
+            w -= frame.width() - m_peer->width();
+            h -= frame.height() - m_peer->height();
+        }
+        m_peer->resize(std::max(w, 0), std::max(h, 0));
+    }
+    if (flags & SWP_SHOWWINDOW) ShowWindow((flags & SWP_NOACTIVATE) ? SW_SHOWNA : SW_SHOW);
+    if (flags & SWP_HIDEWINDOW) ShowWindow(SW_HIDE);
+    return TRUE;
+}
+
+void CWnd::MoveWindow(int x, int y, int cx, int cy, BOOL repaint) {
+    SetWindowPos(nullptr, x, y, cx, cy, SWP_NOZORDER | (repaint ? 0 : SWP_NOREDRAW));
+}
+
+void CWnd::MoveWindow(const RECT& r, BOOL repaint) {
+    MoveWindow(r.left, r.top, r.right - r.left, r.bottom - r.top, repaint);
+}
+
+void CWnd::SetWindowText(const CString& text) {
+    if (m_peer) m_peer->setWindowTitle(text);
+}
+
+CString CWnd::GetWindowText() const { return m_peer ? m_peer->windowTitle() : CString(); }
+
+DWORD CWnd::GetStyle() const {
+    DWORD s = m_style;
+    if (m_peer) {
+        s = m_peer->isVisible() ? (s | WS_VISIBLE) : (s & ~WS_VISIBLE);
+        s = m_peer->isMaximized() ? (s | WS_MAXIMIZE) : (s & ~WS_MAXIMIZE);
+        s = m_peer->isMinimized() ? (s | WS_MINIMIZE) : (s & ~WS_MINIMIZE);
+    }
+    return s;
+}
+
+DWORD CWnd::GetExStyle() const { return m_exStyle; }
+
+BOOL CWnd::ModifyStyle(DWORD remove, DWORD add, UINT swpFlags) {
+    const DWORD old = m_style;
+    m_style = (m_style & ~remove) | add;
+    if (swpFlags) SetWindowPos(nullptr, 0, 0, 0, 0, swpFlags | SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER);
+    return old != m_style;
+}
+
+BOOL CWnd::ModifyStyleEx(DWORD remove, DWORD add, UINT swpFlags) {
+    const DWORD old = m_exStyle;
+    m_exStyle = (m_exStyle & ~remove) | add;
+    if ((old ^ m_exStyle) & WS_EX_TOPMOST) ApplyTopmost();
+    if (swpFlags) SetWindowPos(nullptr, 0, 0, 0, 0, swpFlags | SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER);
+    return old != m_exStyle;
+}
+
+CWnd* CWnd::GetParent() const { return FromHandle(::GetParent(m_hWnd)); }
+
+BOOL CWnd::SetForegroundWindow() {
+    if (!m_peer) return FALSE;
+    QWidget* top = m_peer->window();
+    top->raise();
+    top->activateWindow();
+    return TRUE;
+}
+
+BOOL CWnd::FlashWindow(BOOL) {
+    if (!m_peer) return FALSE;
+    QApplication::alert(m_peer->window());
+    return TRUE;
+}
+
+void CWnd::Invalidate() {
+    if (m_peer) m_peer->update();
+}
+
+void CWnd::UpdateWindow() {
+    if (m_peer) m_peer->update();
+}
+
+void CWnd::SetFocus() {
+    if (m_peer) m_peer->setFocus();
+}
+
+int CWnd::SetWindowRgn(const RECT& region, BOOL redraw) {
+    if (!m_peer) return 0;
+    if (IsRectEmpty(&region)) {
+        m_hasRegion = false;
+        m_peer->clearMask();
+    } else {
+        m_region = region;
+        m_hasRegion = true;
+        m_peer->setMask(QRegion(framework::ToQRect(region)));
+    }
+    if (redraw) m_peer->update();
+    return 1;
+}
+
+BOOL CWnd::SetLayeredAlpha(BYTE alpha) {
+    if (!m_peer || !m_peer->isWindow()) return FALSE;
+    m_peer->setWindowOpacity(alpha / 255.0);
+    return TRUE;
+}
+
+void CWnd::PaintWindow(const std::function<void(CDC&)>& paint) {
+    if (!m_peer) return;
+    if (m_paintDC) {
+        paint(*m_paintDC);
+        return;
+    }
+    m_pendingPaints.push_back(paint);
+    m_peer->update();
+}
+
+// ---------------------------------------------------------------------------
+// Functions on handles.
+
+BOOL IsWindow(HWND h) { return h && WindowTable::Get().Find(h) ? TRUE : FALSE; }
+
+LRESULT SendMessage(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
+    CWnd* w = WindowTable::Get().Find(h);
+    if (!w) return 0;
+    return w->WindowProc(message, wParam, lParam);
+}
+
+BOOL PostMessage(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!h) return FALSE;
+    PostQueue::Get().Post(Posted{h, message, wParam, lParam});
+    return TRUE;
+}
+
+void PostQuitMessage(int exitCode) {
+    g_quit = true;
+    g_quitCode = exitCode;
+    if (QCoreApplication::instance()) {
+        // Wake a loop that waits for events.
+        QCoreApplication::postEvent(&PostQueue::Get(), new QEvent(QEvent::User));
+    }
+}
+
+BOOL DestroyWindow(HWND h) {
+    CWnd* w = WindowTable::Get().Find(h);
+    if (!w) return FALSE;
+    std::shared_ptr<bool> alive = w->m_alive;
+    w->SendMessage(WM_DESTROY);
+    if (!*alive || !IsWindow(h)) return TRUE;
+    // Children go before their parent.
+    std::vector<HWND> children;
+    for (const auto& [ch, cw] : WindowTable::Get().windows) {
+        if (::GetParent(ch) == h) children.push_back(ch);
+    }
+    for (HWND ch : children) DestroyWindow(ch);
+    if (!*alive || !IsWindow(h)) return TRUE;
+
+    framework::KillAllWindowTimers(h);
+    WindowTable::Get().windows.erase(h);
+    framework::PeerWidget* peer = w->m_peer;
+    w->m_peer = nullptr;
+    w->m_hWnd = nullptr;
+    if (peer) {
+        peer->Detach();
+        peer->hide();
+        peer->deleteLater();
+    }
+    w->OnNcDestroy();  // may delete the object
+    return TRUE;
+}
+
+HWND GetParent(HWND h) {
+    CWnd* w = WindowTable::Get().Find(h);
+    if (!w || !w->GetPeer() || !(w->GetStyle() & WS_CHILD)) return nullptr;
+    QWidget* parent = w->GetPeer()->parentWidget();
+    auto* peer = qobject_cast<framework::PeerWidget*>(parent);
+    return peer && peer->Owner() ? peer->Owner()->m_hWnd : nullptr;
+}
+
+HWND GetAncestor(HWND h, UINT flags) {
+    if (!IsWindow(h)) return nullptr;
+    if (flags == GA_PARENT) return GetParent(h);
+    HWND cur = h;
+    while (HWND p = GetParent(cur)) cur = p;
+    return cur;
+}
+
+HWND GetWindow(HWND h, UINT cmd) {
+    if (cmd != GW_CHILD || !IsWindow(h)) return nullptr;
+    CWnd* w = CWnd::FromHandle(h);
+    for (QObject* child : w->GetPeer()->children()) {
+        auto* peer = qobject_cast<framework::PeerWidget*>(child);
+        if (peer && peer->Owner()) return peer->Owner()->m_hWnd;
+    }
+    return nullptr;
+}
+
+BOOL ShowWindow(HWND h, int cmd) {
+    CWnd* w = CWnd::FromHandle(h);
+    return w ? w->ShowWindow(cmd) : FALSE;
+}
+
+BOOL IsIconic(HWND h) {
+    CWnd* w = CWnd::FromHandle(h);
+    return w ? w->IsIconic() : FALSE;
+}
+
+BOOL IsWindowVisible(HWND h) {
+    CWnd* w = CWnd::FromHandle(h);
+    return w ? w->IsWindowVisible() : FALSE;
+}
+
+BOOL SetWindowPos(HWND h, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
+    CWnd* w = CWnd::FromHandle(h);
+    return w ? w->SetWindowPos(insertAfter, x, y, cx, cy, flags) : FALSE;
+}
+
+BOOL SetWindowTextW(HWND h, const CString& text) {
+    CWnd* w = CWnd::FromHandle(h);
+    if (!w) return FALSE;
+    w->SetWindowText(text);
+    return TRUE;
+}
+
+BOOL GetWindowRect(HWND h, RECT* r) {
+    if (h == GetDesktopWindow() && r) {
+        // The desktop is the primary screen.
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        *r = screen ? framework::FromQRect(screen->geometry()) : RECT{0, 0, 1024, 768};
+        return TRUE;
+    }
+    CWnd* w = CWnd::FromHandle(h);
+    if (!w) return FALSE;
+    w->GetWindowRect(r);
+    return TRUE;
+}
+
+LONG GetWindowLongW(HWND h, int index) {
+    CWnd* w = CWnd::FromHandle(h);
+    if (!w) return 0;
+    if (index == GWL_STYLE) return static_cast<LONG>(w->GetStyle());
+    if (index == GWL_EXSTYLE) return static_cast<LONG>(w->GetExStyle());
+    return 0;
+}
+
+LONG SetWindowLongW(HWND h, int index, LONG value) {
+    CWnd* w = CWnd::FromHandle(h);
+    if (!w) return 0;
+    const DWORD v = static_cast<DWORD>(value);
+    if (index == GWL_STYLE) {
+        const DWORD old = w->GetStyle();
+        w->ModifyStyle(old, v);
+        return static_cast<LONG>(old);
+    }
+    if (index == GWL_EXSTYLE) {
+        const DWORD old = w->GetExStyle();
+        w->ModifyStyleEx(old, v);
+        return static_cast<LONG>(old);
+    }
+    return 0;
+}
+
+BOOL SetForegroundWindow(HWND h) {
+    CWnd* w = CWnd::FromHandle(h);
+    return w ? w->SetForegroundWindow() : FALSE;
+}
+
+BOOL ReleaseCapture() {
+    if (QWidget* grabber = QWidget::mouseGrabber()) grabber->releaseMouse();
+    return TRUE;
+}
+
+HWND GetDesktopWindow() {
+    // The desktop is not a framework window; its handle designates nothing
+    // and is recognised by the functions that take it.
+    static HWND const desktop = reinterpret_cast<HWND>(0x10);
+    return desktop;
+}
+
+int WindowCount() { return static_cast<int>(WindowTable::Get().windows.size()); }
+
+void RegisterPostedPayloadDisposer(UINT message, void (*dispose)(WPARAM)) {
+    PostQueue::Get().SetDisposer(message, dispose);
+}
+
+void DeliverPostedMessages() { PostQueue::Get().Deliver(); }
+void DiscardPostedMessages() { PostQueue::Get().Discard(); }
+
+void Sleep(DWORD ms) { QThread::msleep(ms); }

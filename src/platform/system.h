@@ -1,0 +1,56 @@
+// Operating-system services the system calls: the executable's file name,
+// file existence, the system's version, directories, the user-interface
+// sleep, and the request to end the program from outside.
+//
+// Threading: user-interface thread, except where noted.
+#pragma once
+
+#include <functional>
+
+#include "framework/afxtypes.h"
+
+// The full path of the executable (never the current directory's idea of it).
+CString GetModuleFileNameW();
+// The platform's directory separator: '\' on Windows, '/' elsewhere.
+QChar PathSeparator();
+
+// Existence test of a file, with no limit on the path's length or
+// characters (unlike the ANSI existence test of old Windows). Directories do
+// not count as files.
+BOOL PathFileExists(const CString& path);
+
+// Creates an empty file at `path` when no file is there; never truncates an
+// existing one. Returns TRUE when the file exists afterwards.
+BOOL CreateEmptyFileIfMissing(const CString& path);
+
+// Whether new files can be written in `dir`.
+bool IsDirectoryWritable(const CString& dir);
+// The per-user data directory of the application (created when needed).
+CString UserDataDirectory();
+
+struct OSVERSIONINFOW {
+    DWORD dwOSVersionInfoSize = 0;
+    DWORD dwMajorVersion = 0;
+    DWORD dwMinorVersion = 0;
+    DWORD dwBuildNumber = 0;
+    DWORD dwPlatformId = 0;
+};
+// Fills the version; on systems other than Windows the major version reads
+// as 10. Fails when the size field is not set.
+BOOL GetVersionExW(OSVERSIONINFOW* info);
+
+// The system and Windows directories; on other systems documented
+// stand-ins (/usr/bin and /usr).
+CString GetSystemDirectoryW();
+CString GetWindowsDirectoryW();
+
+namespace platform {
+// Makes GetModuleFileNameW report `path` (empty: the real executable again),
+// so tests can place the executable's files in a directory of their own.
+void SetModuleFileNameForTesting(const CString& path);
+
+// Calls `handler` on the user-interface thread when the process is asked to
+// end from outside (SIGTERM, SIGINT, SIGHUP). The handler replaces any
+// earlier one. Safe to call once the toolkit application exists.
+void OnTerminationRequest(std::function<void()> handler);
+}  // namespace platform
