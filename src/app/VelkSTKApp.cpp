@@ -51,6 +51,16 @@ BOOL CVelkSTKAppApp::InitInstance() {
         AfxMessageBox(QStringLiteral("FAIL CEF"), MB_OK, 0);
         return FALSE;
     }
+    // From here on a request from outside to end (SIGTERM, SIGINT) takes the
+    // same orderly way out as the exit command, so the cookie store is
+    // written and the library shut down.
+    platform::OnTerminationRequest([] {
+        if (auto* main = dynamic_cast<CMainFrame*>(AfxGetMainWnd())) {
+            main->EndApplication();
+        } else {
+            PostQuitMessage(0);
+        }
+    });
 
     if (!ParseCommandLine()) return FALSE;
     LoadSettings();
@@ -76,15 +86,6 @@ BOOL CVelkSTKAppApp::InitInstance() {
     frame->ShowWindow(SW_HIDE);
     frame->UpdateWindow();
 
-    // A request from outside to end (SIGTERM, SIGINT) takes the same orderly
-    // way out as the exit command, so the cookie store is written.
-    platform::OnTerminationRequest([] {
-        if (auto* main = dynamic_cast<CMainFrame*>(AfxGetMainWnd())) {
-            main->EndApplication();
-        } else {
-            PostQuitMessage(0);
-        }
-    });
     return TRUE;
 }
 

@@ -1,0 +1,188 @@
+#include "packet/Packet.h"
+
+#include <climits>
+#include <cstdint>
+
+namespace {
+
+using Guard = std::lock_guard<std::recursive_mutex>;
+
+constexpr QChar kPercent(u'%');
+constexpr QChar kFullwidthPercent(u'\uFF05');
+const QString kRootEnd = QStringLiteral("</PKT>");
+
+// An empty, non-null text: what a present but empty field reads as.
+QString EmptyText() {
+    return QStringLiteral("");
+}
+
+QString WithoutPercentSigns(QString text) {
+    text.replace(kPercent, kFullwidthPercent);
+    return text;
+}
+
+QString OpeningTag(const QString& tag) {
+    return QLatin1Char('<') + tag + QLatin1Char('>');
+}
+
+QString ClosingTag(const QString& tag) {
+    return QLatin1String("</") + tag + QLatin1Char('>');
+}
+
+QString Field(const QString& tag, const QString& value) {
+    return OpeningTag(tag) + value + ClosingTag(tag);
+}
+
+bool IsBlank(QChar c) {
+    // The white space of the C locale.
+    const char16_t u = c.unicode();
+    return u == u' ' || (u >= u'\t' && u <= u'\r');
+}
+
+// Base-10 conversion with the rules of wcstol where long has 32 bits: leading blanks skipped,
+// an optional sign, digits up to the first non-digit, 0 when there are none, and results
+// beyond the 32-bit range saturated at its limits.
+int ToInt(const QString& s) {
+    qsizetype i = 0;
+    const qsizetype n = s.size();
+    while (i < n && IsBlank(s[i])) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < n && (s[i] == u'+' || s[i] == u'-')) {
+        negative = s[i] == u'-';
+        ++i;
+    }
+    // Once the magnitude passes 2^31 it can only saturate, so it stops growing there.
+    constexpr std::int64_t kCap = std::int64_t{INT_MAX} + 1;
+    std::int64_t magnitude = 0;
+    for (; i < n; ++i) {
+        const char16_t u = s[i].unicode();
+        if (u < u'0' || u > u'9') {
+            break;
+        }
+        if (magnitude <= kCap) {
+            magnitude = magnitude * 10 + (u - u'0');
+        }
+    }
+    if (negative) {
+        return magnitude >= kCap ? INT_MIN : static_cast<int>(-magnitude);
+    }
+    return magnitude > INT_MAX ? INT_MAX : static_cast<int>(magnitude);
+}
+
+}  // namespace
+
+CPacket::CPacket(int kind) : m_text(QStringLiteral("<PKT><GBN>%1</GBN></PKT>").arg(kind)) {}
+
+CPacket::CPacket(const QString& text) : m_text(WithoutPercentSigns(text)) {}
+
+CPacket::~CPacket() = default;
+
+void CPacket::SetText(const QString& text) {
+    m_text = WithoutPercentSigns(text);
+}
+
+QString CPacket::GetText() const {
+    return m_text;
+}
+
+QString CPacket::GetScriptText() const {
+    QString out;
+    out.reserve(m_text.size() + m_text.size() / 8 + 16);
+    for (const QChar c : m_text) {
+        if (c == u'\n') {
+            out += QLatin1String("\\n");
+        } else if (c == u'"') {
+            out += QLatin1String("\\\"");
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+bool CPacket::Contains(const QString& str) const {
+    if (str.isNull()) {
+        return false;
+    }
+    return m_text.contains(str);
+}
+
+QString CPacket::GetString(const QString& tag, const QString& def) {
+    Guard guard(m_lock);
+    const qsizetype open = m_text.indexOf(OpeningTag(tag));
+    if (open < 0) {
+        return def;
+    }
+    // The value starts after the first '>' at or after the opening tag. The opening tag ends
+    // with '>', so one is always found; a tag that itself holds '>' ends there.
+    const qsizetype valueEnd = m_text.indexOf(u'>', open);
+    // The closing tag is searched from the start of the text, not from the opening tag.
+    const qsizetype close = m_text.indexOf(ClosingTag(tag));
+    if (close < 0) {
+        return def;
+    }
+    const qsizetype length = close - valueEnd - 1;
+    if (length <= 0) {
+        return EmptyText();
+    }
+    return m_text.mid(valueEnd + 1, length);
+}
+
+int CPacket::GetInt(const QString& tag, int def) {
+    Guard guard(m_lock);
+    QString value = GetString(tag, QString::number(def));
+    value.remove(u',');
+    return ToInt(value);
+}
+
+void CPacket::AddString(const QString& tag, const QString& value) {
+    Guard guard(m_lock);
+    const qsizetype end = m_text.indexOf(kRootEnd);
+    if (end < 0) {
+        return;
+    }
+    m_text.insert(end, Field(tag, value));
+}
+
+void CPacket::AddInt(const QString& tag, int value) {
+    Guard guard(m_lock);
+    AddString(tag, QString::number(value));
+}
+
+void CPacket::Remove(const QString& tag) {
+    Guard guard(m_lock);
+    const QString value = GetString(tag, EmptyText());
+    // Left to right, non-overlapping; fields of the same name with another value stay.
+    m_text.remove(Field(tag, value));
+}
+
+void CPacket::SetString(const QString& tag, const QString& value) {
+    Guard guard(m_lock);
+    Remove(tag);
+    AddString(tag, value);
+}
+
+void CPacket::SetInt(const QString& tag, int value) {
+    Guard guard(m_lock);
+    Remove(tag);
+    AddInt(tag, value);
+}
+
+void CPacket::CopyUrl(CPacket& other) {
+    const QString url = QStringLiteral("URL");
+    Guard guard(m_lock);
+    QString value;
+    {
+        // Read the other packet under its own lock, so the test and the read see one text.
+        Guard otherGuard(other.m_lock);
+        // A mention of "URL" anywhere counts, even inside another field's value; the field
+        // itself may then be missing, and this packet's URL becomes "".
+        if (!other.Contains(url)) {
+            return;
+        }
+        value = other.GetString(url, EmptyText());
+    }
+    SetString(url, value);
+}

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QString>
+#include <mutex>
+
+// A packet: the tag-delimited text "<PKT><NAME>value</NAME>...</PKT>" that pages, the browser
+// client and the windows exchange, together with a re-entrant lock.
+//
+// Fields are found by plain substring search over the whole text: nesting is not interpreted,
+// nothing is escaped and the text is never validated. Any text is a packet; on a text without
+// the "<PKT>...</PKT>" root the readers find nothing and the writers add nothing.
+//
+// Threads: the tag operations (GetString, GetInt, AddString, AddInt, Remove, SetString, SetInt,
+// CopyUrl) hold the packet's lock for their whole run and may be called from any thread. They
+// call one another, so the lock is re-entrant. The constructors, the destructor, SetText,
+// GetText, GetScriptText and Contains do not lock: they must not run while another thread edits
+// the same packet.
+class CPacket {
+public:
+    // "<PKT><GBN>kind</GBN></PKT>".
+    explicit CPacket(int kind);
+    // The text as given, except that every '%' becomes U+FF05 (FULLWIDTH PERCENT SIGN).
+    explicit CPacket(const QString& text);
+    ~CPacket();
+
+    // A packet is copied by building a new one from GetText(), never as an object.
+    CPacket(const CPacket&) = delete;
+    CPacket& operator=(const CPacket&) = delete;
+
+    // Replaces the whole text; every '%' becomes U+FF05.
+    void SetText(const QString& text);
+    QString GetText() const;
+    // The text ready to stand between the double quotes of a script string literal: each line
+    // feed becomes backslash-n and each double quote becomes backslash-quote; nothing else
+    // changes (backslashes, carriage returns and single quotes stay as they are).
+    QString GetScriptText() const;
+    // True when `str` occurs anywhere in the text (plain, case-sensitive substring test).
+    // A null string stands for "no string" and gives false.
+    bool Contains(const QString& str) const;
+
+    // The value of the first field `tag`, or `def` when its opening or closing tag is missing.
+    QString GetString(const QString& tag, const QString& def);
+    // The value of `tag` as a decimal number with thousands commas removed, or `def` when the
+    // field is missing. A present field that is empty or not numeric gives 0.
+    int GetInt(const QString& tag, int def);
+    // Insert "<tag>value</tag>" just before the first "</PKT>"; nothing when there is none.
+    void AddString(const QString& tag, const QString& value);
+    void AddInt(const QString& tag, int value);
+    // Deletes every "<tag>v</tag>", v being the value GetString finds for `tag`.
+    void Remove(const QString& tag);
+    // Remove, then Add, under one holding of the lock: the field moves to the end.
+    void SetString(const QString& tag, const QString& value);
+    void SetInt(const QString& tag, int value);
+    // Takes the URL field over from `other` when other's text mentions "URL" anywhere.
+    // Locks this packet, then `other`.
+    void CopyUrl(CPacket& other);
+
+private:
+    mutable std::recursive_mutex m_lock;
+    QString m_text;
+};
+
+// Packet kinds (the GBN field).
+constexpr int GBN_COMMAND = 9000;            // a command; CMD selects the action
+constexpr int GBN_LOADING_INDICATOR = 9009;  // a page's loading indicator (LOADING)
+constexpr int GBN_LOAD_END = 9010;           // page load finished (CODE = HTTP status)
+constexpr int GBN_LOAD_START = 9011;         // page load started
+constexpr int GBN_LOAD_ERROR = 9012;         // page load failed (CODE, TXT, URL)
+constexpr int GBN_LOADING_STATE = 9013;      // loading state changed (LOADING, BACK, FORWARD)

@@ -1,0 +1,207 @@
+"""Fixtures of the end-to-end tests: an X server with a window manager that
+has a taskbar and a tray, a fresh copy of the program in a directory of its
+own with an isolated home, and ways to watch it from outside (the X11 window
+list, files written, its exit)."""
+
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+
+BINARY = os.environ.get("VELK_BINARY", "")
+ARTIFACTS = os.environ.get("VELK_ARTIFACTS", "")
+
+# Output of the program that means something went badly wrong.
+BAD_OUTPUT = ("AddressSanitizer", "runtime error:", "LeakSanitizer", "Segmentation fault",
+              "Release of profile requested but WebEnginePage still not deleted",
+              "QObject::~QObject: Timers cannot be stopped from another thread")
+
+
+class Display:
+    """Xvfb plus icewm (taskbar at the bottom, tray on it)."""
+
+    def __init__(self, width=1280, height=1024):
+        self.width, self.height = width, height
+        self.procs = []
+        self.name = None
+
+    def start(self):
+        for n in range(90, 140):
+            if os.path.exists(f"/tmp/.X{n}-lock") or os.path.exists(f"/tmp/.X11-unix/X{n}"):
+                continue
+            xvfb = subprocess.Popen(
+                ["Xvfb", f":{n}", "-screen", "0", f"{self.width}x{self.height}x24",
+                 "-nolisten", "tcp"],
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            if self._wait_for_server(n, xvfb):
+                self.name = f":{n}"
+                self.procs.append(xvfb)
+                break
+            xvfb.kill()
+        if not self.name:
+            raise RuntimeError("no X server could be started")
+        self.home = tempfile.mkdtemp(prefix="velk-wm-")
+        env = dict(os.environ, DISPLAY=self.name, HOME=self.home)
+        wm = subprocess.Popen(["icewm"], env=env, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL)
+        self.procs.append(wm)
+        # icewm is ready once its taskbar window exists.
+        deadline = time.time() + 10
+        while time.time() < deadline:
+            if self.xdotool("search", "--class", "icewm").strip():
+                break
+            time.sleep(0.1)
+        time.sleep(0.5)
+        return self
+
+    def _wait_for_server(self, n, proc):
+        deadline = time.time() + 10
+        while time.time() < deadline:
+            if proc.poll() is not None:
+                return False
+            if os.path.exists(f"/tmp/.X11-unix/X{n}"):
+                r = subprocess.run(["xdpyinfo", "-display", f":{n}"],
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                if r.returncode == 0:
+                    return True
+            time.sleep(0.05)
+        return False
+
+    def env(self):
+        return dict(os.environ, DISPLAY=self.name)
+
+    def xdotool(self, *args):
+        r = subprocess.run(["xdotool", *args], env=self.env(), capture_output=True, text=True)
+        return r.stdout
+
+    def xprop(self, wid, *props):
+        r = subprocess.run(["xprop", "-id", str(wid), *props], env=self.env(),
+                           capture_output=True, text=True)
+        return r.stdout
+
+    def windows_named(self, pattern, visible_only=False):
+        args = ["search"]
+        if visible_only:
+            args.append("--onlyvisible")
+        args += ["--name", pattern]
+        return [int(w) for w in self.xdotool(*args).split()]
+
+    def window_geometry(self, wid):
+        """(x, y, width, height) of the window's client area on the screen."""
+        out = self.xdotool("getwindowgeometry", "--shell", str(wid))
+        vals = dict(line.split("=", 1) for line in out.split() if "=" in line)
+        return (int(vals["X"]), int(vals["Y"]), int(vals["WIDTH"]), int(vals["HEIGHT"]))
+
+    def screenshot(self, path):
+        subprocess.run(["import", "-window", "root", path], env=self.env(),
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def stop(self):
+        for p in reversed(self.procs):
+            p.terminate()
+        for p in reversed(self.procs):
+            try:
+                p.wait(5)
+            except subprocess.TimeoutExpired:
+                p.kill()
+        shutil.rmtree(getattr(self, "home", ""), ignore_errors=True)
+
+
+class Program:
+    """A fresh copy of the binary in a directory of its own, run with an
+    isolated home, profile and runtime directory."""
+
+    def __init__(self, display, workdir=None):
+        self.display = display
+        self.root = workdir or tempfile.mkdtemp(prefix="velk-e2e-")
+        self.dir = os.path.join(self.root, "app")
+        os.makedirs(self.dir, exist_ok=True)
+        self.exe = os.path.join(self.dir, "VelkSTKApp")
+        shutil.copy2(BINARY, self.exe)
+        self.home = os.path.join(self.root, "home")
+        self.runtime = os.path.join(self.root, "run")
+        for d in (self.home, self.runtime):
+            os.makedirs(d, mode=0o700, exist_ok=True)
+        self.proc = None
+        self.output = ""
+        self._log = None
+
+    def env(self, extra=None):
+        env = self.display.env()
+        env.update(HOME=self.home, XDG_CONFIG_HOME=os.path.join(self.home, ".config"),
+                   XDG_DATA_HOME=os.path.join(self.home, ".local", "share"),
+                   XDG_RUNTIME_DIR=self.runtime,
+                   QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu")
+        env.pop("QT_QPA_PLATFORM", None)
+        if extra:
+            env.update(extra)
+        return env
+
+    def start(self, *args, env=None, cwd=None):
+        self._log = open(os.path.join(self.root, "output.log"), "w+")
+        self.proc = subprocess.Popen([self.exe, *args], env=self.env(env), cwd=cwd or self.root,
+                                     stdout=self._log, stderr=subprocess.STDOUT,
+                                     stdin=subprocess.DEVNULL)
+        return self
+
+    def run(self, *args, timeout=60, env=None, cwd=None):
+        """Runs to the end; returns the exit code."""
+        self.start(*args, env=env, cwd=cwd)
+        return self.wait(timeout)
+
+    def wait(self, timeout=60):
+        try:
+            code = self.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait()
+            self._read_output()
+            raise AssertionError(f"the program did not end within {timeout} s:\n{self.output}")
+        self._read_output()
+        return code
+
+    def _read_output(self):
+        if self._log:
+            self._log.flush()
+            self._log.seek(0)
+            self.output = self._log.read()
+
+    def signal(self, sig=signal.SIGTERM):
+        self.proc.send_signal(sig)
+
+    def running(self):
+        return self.proc is not None and self.proc.poll() is None
+
+    def wait_for(self, predicate, timeout=20, what="condition"):
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            value = predicate()
+            if value:
+                return value
+            if self.proc is not None and self.proc.poll() is not None:
+                self._read_output()
+                raise AssertionError(f"the program ended while waiting for {what}:\n{self.output}")
+            time.sleep(0.05)
+        raise AssertionError(f"timed out waiting for {what}")
+
+    def wait_for_window(self, pattern, visible_only=False, timeout=20):
+        return self.wait_for(lambda: self.display.windows_named(pattern, visible_only),
+                             timeout, f"a window named {pattern!r}")[0]
+
+    def bad_output(self):
+        return [line for line in self.output.splitlines()
+                if any(b in line for b in BAD_OUTPUT)]
+
+    def stop(self):
+        if self.running():
+            self.proc.kill()
+            self.proc.wait()
+        if self._log:
+            self._log.close()
+            self._log = None
+
+    def cleanup(self):
+        self.stop()
+        shutil.rmtree(self.root, ignore_errors=True)
