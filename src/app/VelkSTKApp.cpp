@@ -17,7 +17,8 @@ int CVelkSTKAppApp::GetOsMajorVersion() {
     if (m_osMajorVersion == -1) {
         OSVERSIONINFOW info;
         info.dwOSVersionInfoSize = 276;
-        if (GetVersionExW(&info)) m_osMajorVersion = static_cast<int>(info.dwMajorVersion);
+        if (GetVersionExW(&info))
+            m_osMajorVersion = static_cast<int>(info.dwMajorVersion);
     }
     return m_osMajorVersion;
 }
@@ -36,7 +37,8 @@ BOOL CVelkSTKAppApp::InitInstance() {
     // nothing: no settings file, no cache, no mutex, no window.
     CefMainArgs mainArgs(GetModuleHandleW(nullptr));
     const int exitCode = CefExecuteProcess(mainArgs, m_clientApp.get(), nullptr);
-    if (exitCode >= 0) return exitCode;
+    if (exitCode >= 0)
+        return exitCode;
 
     CefSettings settings;
     settings.single_process = GetOsMajorVersion() <= 5 ? 1 : 0;
@@ -62,9 +64,11 @@ BOOL CVelkSTKAppApp::InitInstance() {
         }
     });
 
-    if (!ParseCommandLine()) return FALSE;
+    if (!ParseCommandLine())
+        return FALSE;
     LoadSettings();
-    if (!CheckSingleInstance()) return FALSE;
+    if (!CheckSingleInstance())
+        return FALSE;
 
     if (!AfxOleInit()) {
         AfxMessageBox(QStringLiteral("OLE FALI"), MB_OK, 0);
@@ -78,7 +82,8 @@ BOOL CVelkSTKAppApp::InitInstance() {
     m_pMainWnd = frame;
     if (!frame->LoadFrame(128, WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE, nullptr, nullptr)) {
         // A frame whose window was never made is not deleted by its window.
-        if (!IsWindow(frame->m_hWnd)) delete frame;
+        if (!IsWindow(frame->m_hWnd))
+            delete frame;
         m_pMainWnd = nullptr;
         return FALSE;
     }
@@ -90,7 +95,8 @@ BOOL CVelkSTKAppApp::InitInstance() {
 }
 
 BOOL CVelkSTKAppApp::PumpMessage() {
-    if (m_cefInitialized) CefDoMessageLoopWork();
+    if (m_cefInitialized)
+        CefDoMessageLoopWork();
     return CWinApp::PumpMessage();
 }
 
@@ -98,7 +104,8 @@ int CVelkSTKAppApp::ExitInstance() {
     if (m_cefInitialized) {
         m_cefInitialized = false;
         CefRefPtr<CefCookieManager> manager = CefCookieManager::GetGlobalManager(nullptr);
-        if (manager) manager->FlushStore(nullptr);
+        if (manager)
+            manager->FlushStore(nullptr);
         m_clientApp = nullptr;
         for (int i = 0; i < 10; ++i) {
             CefDoMessageLoopWork();
@@ -124,7 +131,8 @@ void CVelkSTKAppApp::LoadSettings() {
 
     // The existence test has no length limit and creation never truncates,
     // so an existing settings file is never emptied.
-    if (m_iniPath.isEmpty() || !FileExists(m_iniPath)) CreateEmptyFileIfMissing(m_iniPath);
+    if (m_iniPath.isEmpty() || !FileExists(m_iniPath))
+        CreateEmptyFileIfMissing(m_iniPath);
 
     struct Instance {
         const char* key;
@@ -134,28 +142,34 @@ void CVelkSTKAppApp::LoadSettings() {
         {"MUTEX", "NO-MUTEX"}, {"CLSNM", "VelkAppClass"}, {"WINNM", "VelkApp"}};
     for (const Instance& k : kInstanceKeys) {
         const CString key = QString::fromLatin1(k.key);
-        if (m_params.Contains(key)) continue;
-        m_params.SetString(key, GetPrivateProfileStringW(QStringLiteral("APP"), key,
-                                                         QString::fromLatin1(k.def), 512,
-                                                         m_iniPath));
+        if (m_params.Contains(key))
+            continue;
+        m_params.SetString(
+            key, GetPrivateProfileStringW(QStringLiteral("APP"), key, QString::fromLatin1(k.def),
+                                          512, m_iniPath));
     }
-    m_devShow = GetPrivateProfileIntW(QStringLiteral("APP"), QStringLiteral("DEVSHOW"), 0,
-                                      m_iniPath);
+    m_devShow =
+        GetPrivateProfileIntW(QStringLiteral("APP"), QStringLiteral("DEVSHOW"), 0, m_iniPath);
 }
 
 BOOL CVelkSTKAppApp::CheckSingleInstance() {
     const CString name = m_params.GetString(QStringLiteral("MUTEX"), QString());
-    if (name == QLatin1String("NO-MUTEX")) return TRUE;
+    if (name == QLatin1String("NO-MUTEX"))
+        return TRUE;
     CreateMutexW(nullptr, TRUE, name);
-    if (GetLastError() != ERROR_ALREADY_EXISTS) return TRUE;
+    if (GetLastError() != ERROR_ALREADY_EXISTS)
+        return TRUE;
     // Another process holds the name: hand this start's parameters to its
     // main frame (found by its class name) and end.
     const CString className = m_params.GetString(QStringLiteral("CLSNM"), QString());
-    if (platform::HandOffToInstance(className, m_params.GetText())) Sleep(100);
+    if (platform::HandOffToInstance(className, m_params.GetText()))
+        Sleep(100);
     return FALSE;
 }
 
-CVelkSTKAppApp& VelkApp() { return *static_cast<CVelkSTKAppApp*>(AfxGetApp()); }
+CVelkSTKAppApp& VelkApp() {
+    return *static_cast<CVelkSTKAppApp*>(AfxGetApp());
+}
 
 CString GetExeDir() {
     const CString module = GetModuleFileNameW();
@@ -163,4 +177,6 @@ CString GetExeDir() {
     return cut >= 0 ? module.left(cut) : CString();
 }
 
-BOOL FileExists(const CString& path) { return PathFileExists(path); }
+BOOL FileExists(const CString& path) {
+    return PathFileExists(path);
+}

@@ -1,6 +1,10 @@
 #include "app/VelkSTKApp.h"
+#include "platform/system.h"
 
 // The one application object, constructed before the entry point runs.
 static CVelkSTKAppApp theApp;
 
-int main(int argc, char** argv) { return AfxWinMain(argc, argv); }
+int main(int argc, char** argv) {
+    platform::HoldTerminationSignals();
+    return AfxWinMain(argc, argv);
+}

@@ -33,20 +33,26 @@ private:
     mutable std::atomic<int> m_count{0};
 };
 
-#define IMPLEMENT_REFCOUNTING(ClassName)                                          \
-public:                                                                           \
-    void AddRef() const override { ref_count_.AddRef(); }                         \
-    bool Release() const override {                                               \
-        if (ref_count_.Release()) {                                               \
-            delete static_cast<const ClassName*>(this);                           \
-            return true;                                                          \
-        }                                                                         \
-        return false;                                                             \
-    }                                                                             \
-    bool HasOneRef() const override { return ref_count_.HasOneRef(); }           \
-    bool HasAtLeastOneRef() const override { return ref_count_.HasAtLeastOneRef(); } \
-                                                                                  \
-private:                                                                          \
+#define IMPLEMENT_REFCOUNTING(ClassName)                \
+public:                                                 \
+    void AddRef() const override {                      \
+        ref_count_.AddRef();                            \
+    }                                                   \
+    bool Release() const override {                     \
+        if (ref_count_.Release()) {                     \
+            delete static_cast<const ClassName*>(this); \
+            return true;                                \
+        }                                               \
+        return false;                                   \
+    }                                                   \
+    bool HasOneRef() const override {                   \
+        return ref_count_.HasOneRef();                  \
+    }                                                   \
+    bool HasAtLeastOneRef() const override {            \
+        return ref_count_.HasAtLeastOneRef();           \
+    }                                                   \
+                                                        \
+private:                                                \
     CefRefCount ref_count_
 
 template <class T>
@@ -55,27 +61,32 @@ public:
     CefRefPtr() = default;
     CefRefPtr(std::nullptr_t) {}
     CefRefPtr(T* p) : m_p(p) {
-        if (m_p) m_p->AddRef();
+        if (m_p)
+            m_p->AddRef();
     }
     CefRefPtr(const CefRefPtr& o) : CefRefPtr(o.m_p) {}
     template <class U>
     CefRefPtr(const CefRefPtr<U>& o) : CefRefPtr(o.get()) {}
     CefRefPtr(CefRefPtr&& o) noexcept : m_p(std::exchange(o.m_p, nullptr)) {}
     ~CefRefPtr() {
-        if (m_p) m_p->Release();
+        if (m_p)
+            m_p->Release();
     }
     CefRefPtr& operator=(const CefRefPtr& o) { return *this = o.m_p; }
     CefRefPtr& operator=(CefRefPtr&& o) noexcept {
         if (this != &o) {
             T* old = std::exchange(m_p, std::exchange(o.m_p, nullptr));
-            if (old) old->Release();
+            if (old)
+                old->Release();
         }
         return *this;
     }
     CefRefPtr& operator=(T* p) {
-        if (p) p->AddRef();
+        if (p)
+            p->AddRef();
         T* old = std::exchange(m_p, p);
-        if (old) old->Release();
+        if (old)
+            old->Release();
         return *this;
     }
     CefRefPtr& operator=(std::nullptr_t) { return *this = static_cast<T*>(nullptr); }

@@ -53,7 +53,8 @@ QStringList SplitCommandLine(const QString& line) {
             quoted = !quoted;
             any = true;
         } else if (c == QLatin1Char(' ') && !quoted) {
-            if (any) args << cur;
+            if (any)
+                args << cur;
             cur.clear();
             any = false;
         } else {
@@ -61,14 +62,17 @@ QStringList SplitCommandLine(const QString& line) {
             any = true;
         }
     }
-    if (any) args << cur;
-    if (!args.isEmpty()) args.removeFirst();
+    if (any)
+        args << cur;
+    if (!args.isEmpty())
+        args.removeFirst();
     return args;
 }
 
 QString ProcessType() {
     for (const QString& a : ProcessArguments()) {
-        if (a.startsWith(QLatin1String("--type="))) return a.mid(7);
+        if (a.startsWith(QLatin1String("--type=")))
+            return a.mid(7);
     }
     return QString();
 }
@@ -78,20 +82,25 @@ QString ProcessType() {
 // user's data directory instead.
 QString UsableCachePath(const QString& requested) {
     QString path = QDir::fromNativeSeparators(requested);
-    if (path.isEmpty()) return UserDataDirectory() + QLatin1String("/cache");
+    if (path.isEmpty())
+        return UserDataDirectory() + QLatin1String("/cache");
     const QFileInfo info(path);
-    if (info.isDir() ? info.isWritable() : IsDirectoryWritable(info.absolutePath())) return path;
+    if (info.isDir() ? info.isWritable() : IsDirectoryWritable(info.absolutePath()))
+        return path;
     return QDir::fromNativeSeparators(UserDataDirectory()) + QLatin1String("/cache");
 }
 
 QByteArray BuildChromiumFlags(const CefSettings& settings, CefRefPtr<CefCommandLine> cmd) {
     QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS").trimmed();
     auto add = [&flags](const QString& name, const QString& value) {
-        if (!flags.isEmpty()) flags += ' ';
+        if (!flags.isEmpty())
+            flags += ' ';
         flags += "--" + name.toUtf8();
-        if (!value.isEmpty()) flags += '=' + value.toUtf8();
+        if (!value.isEmpty())
+            flags += '=' + value.toUtf8();
     };
-    for (const auto& [name, value] : cmd->GetSwitches()) add(name, value);
+    for (const auto& [name, value] : cmd->GetSwitches())
+        add(name, value);
     (void)settings;
     return flags;
 }
@@ -108,15 +117,21 @@ void QueueCallback(std::function<void()> callback) {
     Waker::Wake();
 }
 
-void SetShutdownHook(std::function<void()> hook) { ShutdownHook() = std::move(hook); }
+void SetShutdownHook(std::function<void()> hook) {
+    ShutdownHook() = std::move(hook);
+}
 
-QStringList ProcessArguments() { return SplitCommandLine(GetCommandLineW()); }
+QStringList ProcessArguments() {
+    return SplitCommandLine(GetCommandLineW());
+}
 
 }  // namespace engine
 
 // ---------------------------------------------------------------------------
 
-CefRefPtr<CefCommandLine> CefCommandLine::CreateCommandLine() { return new CefCommandLine(); }
+CefRefPtr<CefCommandLine> CefCommandLine::CreateCommandLine() {
+    return new CefCommandLine();
+}
 
 void CefCommandLine::AppendSwitchWithValue(const CefString& name, const CefString& value) {
     m_switches.append({name, value});
@@ -124,21 +139,24 @@ void CefCommandLine::AppendSwitchWithValue(const CefString& name, const CefStrin
 
 bool CefCommandLine::HasSwitch(const CefString& name) const {
     for (const auto& s : m_switches) {
-        if (s.first == name) return true;
+        if (s.first == name)
+            return true;
     }
     return false;
 }
 
 CefString CefCommandLine::GetSwitchValue(const CefString& name) const {
     for (const auto& s : m_switches) {
-        if (s.first == name) return s.second;
+        if (s.first == name)
+            return s.second;
     }
     return CefString();
 }
 
 int CefExecuteProcess(const CefMainArgs&, CefRefPtr<CefApp> app, void*) {
     const QString type = engine::ProcessType();
-    if (type.isEmpty()) return -1;
+    if (type.isEmpty())
+        return -1;
     // Qt WebEngine runs its child processes from its own helper executable,
     // so a child start of this program has nothing left to do: it offers
     // the application its switches, as every process of the library does,
@@ -150,28 +168,36 @@ int CefExecuteProcess(const CefMainArgs&, CefRefPtr<CefApp> app, void*) {
     return 0;
 }
 
-bool CefInitialize(const CefMainArgs&, const CefSettings& settings, CefRefPtr<CefApp> app,
-                   void*) {
+bool CefInitialize(const CefMainArgs&, const CefSettings& settings, CefRefPtr<CefApp> app, void*) {
     engine::Context& ctx = engine::GetContext();
-    if (ctx.initialized || !QCoreApplication::instance()) return false;
+    if (ctx.initialized || !QCoreApplication::instance())
+        return false;
 
     CefRefPtr<CefCommandLine> cmd = CefCommandLine::CreateCommandLine();
-    if (settings.single_process) cmd->AppendSwitch(QStringLiteral("single-process"));
-    if (settings.no_sandbox) cmd->AppendSwitch(QStringLiteral("no-sandbox"));
+    if (settings.single_process)
+        cmd->AppendSwitch(QStringLiteral("single-process"));
+    if (settings.no_sandbox)
+        cmd->AppendSwitch(QStringLiteral("no-sandbox"));
     if (!settings.locale.isEmpty()) {
         cmd->AppendSwitchWithValue(QStringLiteral("lang"), settings.locale.section(',', 0, 0));
     }
     if (settings.ignore_certificate_errors) {
         cmd->AppendSwitch(QStringLiteral("ignore-certificate-errors"));
     }
-    if (app) app->OnBeforeCommandLineProcessing(CefString(), cmd);
+    // The engine can turn web security off only for the whole process, at
+    // start-up; every browser of this program asks for it off (its pages
+    // fetch from the service's other hosts), so it starts that way.
+    cmd->AppendSwitch(QStringLiteral("disable-web-security"));
+    if (app)
+        app->OnBeforeCommandLineProcessing(CefString(), cmd);
 
     // The engine reads its switches from this variable only (it ignores the
     // process's arguments while the variable is set), once, when its first
     // profile is created below.
     ctx.chromiumFlags = engine::BuildChromiumFlags(settings, cmd);
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", ctx.chromiumFlags);
-    if (settings.no_sandbox) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    if (settings.no_sandbox)
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
 
     const QString cachePath = engine::UsableCachePath(settings.cache_path);
     QDir().mkpath(cachePath);
@@ -192,6 +218,14 @@ bool CefInitialize(const CefMainArgs&, const CefSettings& settings, CefRefPtr<Ce
     ctx.profile = profile;
     ctx.initialized = true;
 
+    engine::SetShutdownHook(engine::CloseAllBrowsers);
+    // The script engine of the pages starts with the library here: the
+    // application registers its extensions now, before any page exists.
+    if (app) {
+        if (CefRefPtr<CefRenderProcessHandler> render = app->GetRenderProcessHandler()) {
+            render->OnWebKitInitialized();
+        }
+    }
     // The library tells the application that its context is ready once it
     // runs its message loop.
     if (app) {
@@ -217,12 +251,14 @@ void CefDoMessageLoopWork() {
 
 void CefShutdown() {
     engine::Context& ctx = engine::GetContext();
-    if (!ctx.initialized) return;
+    if (!ctx.initialized)
+        return;
     // Browsers (and the windows that hold them) go before their profile,
     // while events are still processed; the profile's deletion writes the
     // cookie store and local storage to disk.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    if (engine::ShutdownHook()) engine::ShutdownHook()();
+    if (engine::ShutdownHook())
+        engine::ShutdownHook()();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     delete ctx.profile;
@@ -238,12 +274,14 @@ void CefEnableHighDPISupport() {}
 void CefQuitMessageLoop() {}
 
 CefRefPtr<CefCookieManager> CefCookieManager::GetGlobalManager(CefRefPtr<CefCompletionCallback>) {
-    if (!engine::GetContext().initialized) return nullptr;
+    if (!engine::GetContext().initialized)
+        return nullptr;
     return new CefCookieManager();
 }
 
 bool CefCookieManager::FlushStore(CefRefPtr<CefCompletionCallback> callback) {
     engine::GetContext().flushRequested = true;
-    if (callback) engine::QueueCallback([callback] { callback->OnComplete(); });
+    if (callback)
+        engine::QueueCallback([callback] { callback->OnComplete(); });
     return true;
 }

@@ -35,4 +35,7 @@ void SetShutdownHook(std::function<void()> hook);
 // received them.
 QStringList ProcessArguments();
 
+// Closes every browser and the developer tools' profile (qt_browser.cpp).
+void CloseAllBrowsers();
+
 }  // namespace engine

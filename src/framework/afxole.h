@@ -11,8 +11,14 @@ struct INITCOMMONCONTROLSEX {
 };
 constexpr DWORD ICC_WIN95_CLASSES = 0x000000FF;
 
-inline BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX*) { return TRUE; }
-inline BOOL AfxOleInit() { return TRUE; }
+inline BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX*) {
+    return TRUE;
+}
+inline BOOL AfxOleInit() {
+    return TRUE;
+}
 inline void AfxOleTerm(BOOL) {}
 inline void AfxEnableControlContainer() {}
-inline HINSTANCE GetModuleHandleW(const wchar_t*) { return nullptr; }
+inline HINSTANCE GetModuleHandleW(const wchar_t*) {
+    return nullptr;
+}

@@ -34,8 +34,12 @@ using HINSTANCE = void*;
 using HICON = void*;
 using HMENU = void*;
 
-inline WORD LOWORD(std::uintptr_t v) { return static_cast<WORD>(v & 0xFFFF); }
-inline WORD HIWORD(std::uintptr_t v) { return static_cast<WORD>((v >> 16) & 0xFFFF); }
+inline WORD LOWORD(std::uintptr_t v) {
+    return static_cast<WORD>(v & 0xFFFF);
+}
+inline WORD HIWORD(std::uintptr_t v) {
+    return static_cast<WORD>((v >> 16) & 0xFFFF);
+}
 inline LPARAM MAKELPARAM(int lo, int hi) {
     return static_cast<LPARAM>((static_cast<DWORD>(hi & 0xFFFF) << 16) |
                                static_cast<DWORD>(lo & 0xFFFF));

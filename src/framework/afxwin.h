@@ -54,11 +54,10 @@ public:
     // Creation. PreCreateWindow may change the create structure; WM_CREATE
     // (OnCreate) returning -1 makes the creation fail.
     virtual BOOL PreCreateWindow(CREATESTRUCT& cs);
-    BOOL CreateEx(DWORD exStyle, const CString& className, const CString& windowName,
-                  DWORD style, int x, int y, int cx, int cy, HWND parent, UINT id,
-                  void* createParams = nullptr);
-    BOOL Create(const CString& className, const CString& windowName, DWORD style,
-                const RECT& rect, CWnd* parent, UINT id, void* context = nullptr);
+    BOOL CreateEx(DWORD exStyle, const CString& className, const CString& windowName, DWORD style,
+                  int x, int y, int cx, int cy, HWND parent, UINT id, void* createParams = nullptr);
+    BOOL Create(const CString& className, const CString& windowName, DWORD style, const RECT& rect,
+                CWnd* parent, UINT id, void* context = nullptr);
     BOOL DestroyWindow();
 
     // The window procedure: dispatches standard messages to the typed
@@ -270,3 +269,8 @@ void DeliverPostedMessages();
 void DiscardPostedMessages();
 
 void Sleep(DWORD ms);
+
+// The application's icon resource (128); other ids give no icon. The
+// handle stays valid for the life of the process.
+HICON LoadIconW(HINSTANCE instance, int resourceId);
+constexpr int IDI_APPLICATION_ICON = 128;

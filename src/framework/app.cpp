@@ -48,7 +48,8 @@ BOOL CFrameWnd::LoadFrame(UINT, DWORD style, CWnd* parent, void*) {
     // framework's frame loading does when it looks for the frame's icon.
     probe.style = style;
     probe.lpszClass = QStringLiteral("AfxFrameOrView");
-    if (!PreCreateWindow(probe)) return FALSE;
+    if (!PreCreateWindow(probe))
+        return FALSE;
     const int useDefault = static_cast<int>(0x80000000);
     BOOL ok = CreateEx(0, probe.lpszClass, QString(), style, useDefault, useDefault, useDefault,
                        useDefault, parent ? parent->m_hWnd : nullptr, 0);
@@ -74,7 +75,8 @@ BOOL CFrameWnd::PreCreateWindow(CREATESTRUCT& cs) {
 // Fits the first pane (the view) to the client area.
 void CFrameWnd::OnSize(UINT type, int cx, int cy) {
     CWnd::OnSize(type, cx, cy);
-    if (type == SIZE_MINIMIZED) return;
+    if (type == SIZE_MINIMIZED)
+        return;
     if (HWND child = GetWindow(m_hWnd, GW_CHILD)) {
         RECT r;
         GetClientRect(&r);
@@ -82,30 +84,41 @@ void CFrameWnd::OnSize(UINT type, int cx, int cy) {
     }
 }
 
-void CFrameWnd::PostNcDestroy() { delete this; }
+void CFrameWnd::PostNcDestroy() {
+    delete this;
+}
 
 // ---------------------------------------------------------------------------
 // CWinApp.
 
-CWinApp::CWinApp(const CString& appName) : m_pszAppName(appName) { g_app = this; }
-
-CWinApp::~CWinApp() {
-    if (g_app == this) g_app = nullptr;
+CWinApp::CWinApp(const CString& appName) : m_pszAppName(appName) {
+    g_app = this;
 }
 
-BOOL CWinApp::InitInstance() { return TRUE; }
+CWinApp::~CWinApp() {
+    if (g_app == this)
+        g_app = nullptr;
+}
+
+BOOL CWinApp::InitInstance() {
+    return TRUE;
+}
 
 BOOL CWinApp::PumpMessage() {
-    if (framework::QuitPosted()) return FALSE;
+    if (framework::QuitPosted())
+        return FALSE;
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     return framework::QuitPosted() ? FALSE : TRUE;
 }
 
-int CWinApp::ExitInstance() { return framework::QuitExitCode(); }
+int CWinApp::ExitInstance() {
+    return framework::QuitExitCode();
+}
 
 int CWinApp::Run() {
     // Without a main window there is nothing to run for.
-    if (!m_pMainWnd) PostQuitMessage(0);
+    if (!m_pMainWnd)
+        PostQuitMessage(0);
     while (PumpMessage()) {
     }
     return ExitInstance();
@@ -115,8 +128,7 @@ namespace {
 QSettings OpenProfile(const CWinApp& app) {
     const QString organization =
         app.m_pszRegistryKey.isEmpty() ? app.m_pszAppName : app.m_pszRegistryKey;
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, organization,
-                     app.m_pszAppName);
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, organization, app.m_pszAppName);
 }
 QString ProfileKey(const CString& section, const CString& entry) {
     return section + QLatin1Char('/') + entry;
@@ -130,14 +142,16 @@ void CWinApp::SetRegistryKey(const CString& key) {
 
 CString CWinApp::GetProfileString(const CString& section, const CString& entry,
                                   const CString& def) {
-    if (!m_registryKeySet) return def;
+    if (!m_registryKeySet)
+        return def;
     QSettings s = OpenProfile(*this);
     const QVariant v = s.value(ProfileKey(section, entry));
     return v.isValid() ? v.toString() : def;
 }
 
 UINT CWinApp::GetProfileInt(const CString& section, const CString& entry, int def) {
-    if (!m_registryKeySet) return static_cast<UINT>(def);
+    if (!m_registryKeySet)
+        return static_cast<UINT>(def);
     QSettings s = OpenProfile(*this);
     bool ok = false;
     const int v = s.value(ProfileKey(section, entry)).toInt(&ok);
@@ -146,7 +160,8 @@ UINT CWinApp::GetProfileInt(const CString& section, const CString& entry, int de
 
 BOOL CWinApp::WriteProfileString(const CString& section, const CString& entry,
                                  const CString& value) {
-    if (!m_registryKeySet) return FALSE;
+    if (!m_registryKeySet)
+        return FALSE;
     QSettings s = OpenProfile(*this);
     s.setValue(ProfileKey(section, entry), value);
     s.sync();
@@ -154,36 +169,48 @@ BOOL CWinApp::WriteProfileString(const CString& section, const CString& entry,
 }
 
 BOOL CWinApp::WriteProfileInt(const CString& section, const CString& entry, int value) {
-    if (!m_registryKeySet) return FALSE;
+    if (!m_registryKeySet)
+        return FALSE;
     QSettings s = OpenProfile(*this);
     s.setValue(ProfileKey(section, entry), value);
     s.sync();
     return s.status() == QSettings::NoError ? TRUE : FALSE;
 }
 
-CWinApp* AfxGetApp() { return g_app; }
-CWnd* AfxGetMainWnd() { return g_app ? g_app->m_pMainWnd : nullptr; }
+CWinApp* AfxGetApp() {
+    return g_app;
+}
+CWnd* AfxGetMainWnd() {
+    return g_app ? g_app->m_pMainWnd : nullptr;
+}
 
-void AfxSetMessageBoxPort(MessageBoxPort* port) { g_boxPort = port; }
+void AfxSetMessageBoxPort(MessageBoxPort* port) {
+    g_boxPort = port;
+}
 
 int AfxMessageBox(const CString& text, UINT type, UINT) {
     const CString caption = g_app ? g_app->m_pszAppName : CString();
-    if (g_boxPort) return g_boxPort->Show(text, caption, type);
+    if (g_boxPort)
+        return g_boxPort->Show(text, caption, type);
     return ShowRealMessageBox(text, caption, type);
 }
 
 // ---------------------------------------------------------------------------
 // Process entry and command line.
 
-CString GetCommandLineW() { return g_commandLine; }
-void SetCommandLineForProcess(const CString& text) { g_commandLine = text; }
+CString GetCommandLineW() {
+    return g_commandLine;
+}
+void SetCommandLineForProcess(const CString& text) {
+    g_commandLine = text;
+}
 
 CString ExecutableMarker() {
 #ifdef _WIN32
     return QStringLiteral(".exe");
 #else
-    const QString exe = QCoreApplication::instance() ? QCoreApplication::applicationFilePath()
-                                                     : QString();
+    const QString exe =
+        QCoreApplication::instance() ? QCoreApplication::applicationFilePath() : QString();
     const QString name = QFileInfo(exe).fileName();
     return name.isEmpty() ? QStringLiteral(".exe") : name;
 #endif
@@ -191,8 +218,10 @@ CString ExecutableMarker() {
 
 int AfxWinMain(int argc, char** argv) {
     QString line;
-    if (argc > 0) line = QLatin1Char('"') + QString::fromLocal8Bit(argv[0]) + QLatin1Char('"');
-    for (int i = 1; i < argc; ++i) line += QLatin1Char(' ') + QString::fromLocal8Bit(argv[i]);
+    if (argc > 0)
+        line = QLatin1Char('"') + QString::fromLocal8Bit(argv[0]) + QLatin1Char('"');
+    for (int i = 1; i < argc; ++i)
+        line += QLatin1Char(' ') + QString::fromLocal8Bit(argv[i]);
     SetCommandLineForProcess(line);
 
     // Only the program's own name reaches the toolkit, so that neither it nor
@@ -203,7 +232,8 @@ int AfxWinMain(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     CWinApp* app = AfxGetApp();
-    if (!app) return 1;
+    if (!app)
+        return 1;
     if (app->m_pszAppName.isEmpty()) {
         app->m_pszAppName = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
     }

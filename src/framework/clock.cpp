@@ -21,7 +21,8 @@ public:
             m_timer->setSingleShot(true);
             m_timer->setTimerType(Qt::PreciseTimer);
             QObject::connect(m_timer, &QTimer::timeout, [this] {
-                if (m_cb) m_cb();
+                if (m_cb)
+                    m_cb();
             });
         }
         if (atMs < 0) {
@@ -53,13 +54,16 @@ void ManualClock::Advance(std::int64_t ms) {
     while (m_wake >= 0 && m_wake <= target) {
         m_now = std::max(m_now, m_wake);
         m_wake = -1;
-        if (m_cb) m_cb();
+        if (m_cb)
+            m_cb();
         DeliverPostedMessages();
     }
     m_now = target;
 }
 
-Clock& CurrentClock() { return g_installed ? *g_installed : Real(); }
+Clock& CurrentClock() {
+    return g_installed ? *g_installed : Real();
+}
 
 void TimersClockChanged();  // timers.cpp
 

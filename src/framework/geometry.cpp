@@ -1,7 +1,8 @@
 #include "framework/afxtypes.h"
 
 BOOL InflateRect(RECT* r, int dx, int dy) {
-    if (!r) return FALSE;
+    if (!r)
+        return FALSE;
     r->left -= dx;
     r->top -= dy;
     r->right += dx;
@@ -10,7 +11,8 @@ BOOL InflateRect(RECT* r, int dx, int dy) {
 }
 
 BOOL OffsetRect(RECT* r, int dx, int dy) {
-    if (!r) return FALSE;
+    if (!r)
+        return FALSE;
     r->left += dx;
     r->right += dx;
     r->top += dy;
@@ -19,14 +21,18 @@ BOOL OffsetRect(RECT* r, int dx, int dy) {
 }
 
 BOOL PtInRect(const RECT* r, POINT p) {
-    if (!r) return FALSE;
+    if (!r)
+        return FALSE;
     return p.x >= r->left && p.x < r->right && p.y >= r->top && p.y < r->bottom;
 }
 
 BOOL SetRect(RECT* r, int left, int top, int right, int bottom) {
-    if (!r) return FALSE;
+    if (!r)
+        return FALSE;
     *r = RECT{left, top, right, bottom};
     return TRUE;
 }
 
-BOOL IsRectEmpty(const RECT* r) { return !r || r->right <= r->left || r->bottom <= r->top; }
+BOOL IsRectEmpty(const RECT* r) {
+    return !r || r->right <= r->left || r->bottom <= r->top;
+}

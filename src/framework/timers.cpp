@@ -40,7 +40,8 @@ void Reschedule() {
     }
     std::int64_t next = -1;
     for (const auto& [key, e] : Table()) {
-        if (next < 0 || e.due < next) next = e.due;
+        if (next < 0 || e.due < next)
+            next = e.due;
     }
     clock.WakeAt(next);
 }
@@ -53,13 +54,15 @@ void FireDue() {
     for (;;) {
         auto best = Table().end();
         for (auto it = Table().begin(); it != Table().end(); ++it) {
-            if (it->second.due > now || it->second.order > limit) continue;
+            if (it->second.due > now || it->second.order > limit)
+                continue;
             if (best == Table().end() || it->second.due < best->second.due ||
                 (it->second.due == best->second.due && it->second.order < best->second.order)) {
                 best = it;
             }
         }
-        if (best == Table().end()) break;
+        if (best == Table().end())
+            break;
         const auto [h, id] = best->first;
         best->second.due = now + best->second.interval;
         best->second.order = ++g_order;
@@ -78,7 +81,8 @@ void SetWindowTimer(HWND h, UINT_PTR id, UINT elapseMs) {
 
 bool KillWindowTimer(HWND h, UINT_PTR id) {
     const bool found = Table().erase({h, id}) > 0;
-    if (found) Reschedule();
+    if (found)
+        Reschedule();
     return found;
 }
 

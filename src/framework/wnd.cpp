@@ -1,10 +1,11 @@
 // Windows: the handle table, the window procedure and its typed handlers,
 // sent and posted messages, and the window operations over the toolkit peer.
 #include <QApplication>
-#include <QGuiApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QGuiApplication>
+#include <QIcon>
 #include <QMutex>
 #include <QPainter>
 #include <QPointer>
@@ -99,7 +100,8 @@ public:
             QMutexLocker lock(&m_mutex);
             batch.swap(m_items);
         }
-        for (const Posted& p : batch) Dispose(p);
+        for (const Posted& p : batch)
+            Dispose(p);
     }
 
     void SetDisposer(UINT message, void (*dispose)(WPARAM)) {
@@ -122,9 +124,11 @@ private:
         {
             QMutexLocker lock(&m_mutex);
             auto it = m_disposers.find(p.message);
-            if (it != m_disposers.end()) dispose = it->second;
+            if (it != m_disposers.end())
+                dispose = it->second;
         }
-        if (dispose && p.wParam) dispose(p.wParam);
+        if (dispose && p.wParam)
+            dispose(p.wParam);
     }
 
     QMutex m_mutex;
@@ -138,15 +142,24 @@ int g_quitCode = 0;
 
 Qt::Edges EdgesOfHitTest(int code) {
     switch (code) {
-        case HTLEFT: return Qt::LeftEdge;
-        case HTRIGHT: return Qt::RightEdge;
-        case HTTOP: return Qt::TopEdge;
-        case HTBOTTOM: return Qt::BottomEdge;
-        case HTTOPLEFT: return Qt::TopEdge | Qt::LeftEdge;
-        case HTTOPRIGHT: return Qt::TopEdge | Qt::RightEdge;
-        case HTBOTTOMLEFT: return Qt::BottomEdge | Qt::LeftEdge;
-        case HTBOTTOMRIGHT: return Qt::BottomEdge | Qt::RightEdge;
-        default: return {};
+        case HTLEFT:
+            return Qt::LeftEdge;
+        case HTRIGHT:
+            return Qt::RightEdge;
+        case HTTOP:
+            return Qt::TopEdge;
+        case HTBOTTOM:
+            return Qt::BottomEdge;
+        case HTTOPLEFT:
+            return Qt::TopEdge | Qt::LeftEdge;
+        case HTTOPRIGHT:
+            return Qt::TopEdge | Qt::RightEdge;
+        case HTBOTTOMLEFT:
+            return Qt::BottomEdge | Qt::LeftEdge;
+        case HTBOTTOMRIGHT:
+            return Qt::BottomEdge | Qt::RightEdge;
+        default:
+            return {};
     }
 }
 
@@ -154,9 +167,15 @@ Qt::Edges EdgesOfHitTest(int code) {
 
 namespace framework {
 
-bool QuitPosted() { return g_quit; }
-int QuitExitCode() { return g_quitCode; }
-void ResetQuit() { g_quit = false; }
+bool QuitPosted() {
+    return g_quit;
+}
+int QuitExitCode() {
+    return g_quitCode;
+}
+void ResetQuit() {
+    g_quit = false;
+}
 
 QRect ToQRect(const RECT& r) {
     return QRect(static_cast<int>(r.left), static_cast<int>(r.top),
@@ -175,41 +194,50 @@ PeerWidget::PeerWidget(CWnd* owner, QWidget* parent) : QWidget(parent), m_owner(
 
 void PeerWidget::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
-    if (!m_owner) return;
+    if (!m_owner)
+        return;
     UINT type = SIZE_RESTORED;
-    if (isMinimized()) type = SIZE_MINIMIZED;
-    if (isMaximized()) type = SIZE_MAXIMIZED;
+    if (isMinimized())
+        type = SIZE_MINIMIZED;
+    if (isMaximized())
+        type = SIZE_MAXIMIZED;
     m_owner->SendMessage(WM_SIZE, type, MAKELPARAM(width(), height()));
 }
 
 void PeerWidget::moveEvent(QMoveEvent* e) {
     QWidget::moveEvent(e);
-    if (!m_owner) return;
+    if (!m_owner)
+        return;
     QPointer<PeerWidget> self(this);
     if (isWindow()) {
         RECT r{};
         m_owner->GetWindowRect(&r);
         m_owner->SendMessage(WM_MOVING, 0, reinterpret_cast<LPARAM>(&r));
     }
-    if (self && m_owner) m_owner->SendMessage(WM_MOVE, 0, MAKELPARAM(x(), y()));
+    if (self && m_owner)
+        m_owner->SendMessage(WM_MOVE, 0, MAKELPARAM(x(), y()));
 }
 
 void PeerWidget::closeEvent(QCloseEvent* e) {
     // The window decides itself whether and how it closes.
     e->ignore();
-    if (m_owner) m_owner->SendMessage(WM_CLOSE);
+    if (m_owner)
+        m_owner->SendMessage(WM_CLOSE);
 }
 
 void PeerWidget::paintEvent(QPaintEvent*) {
-    if (!m_owner) return;
+    if (!m_owner)
+        return;
     QPainter painter(this);
     CDC dc(&painter);
     CWnd* owner = m_owner;
     std::shared_ptr<bool> alive = owner->m_alive;
     owner->m_paintDC = &dc;
     owner->SendMessage(WM_ERASEBKGND, reinterpret_cast<WPARAM>(&dc), 0);
-    if (*alive) owner->SendMessage(WM_PAINT);
-    if (*alive && isWindow()) owner->SendMessage(WM_NCPAINT, 1, 0);
+    if (*alive)
+        owner->SendMessage(WM_PAINT);
+    if (*alive && isWindow())
+        owner->SendMessage(WM_NCPAINT, 1, 0);
     if (*alive) {
         auto pending = std::move(owner->m_pendingPaints);
         owner->m_pendingPaints.clear();
@@ -225,7 +253,8 @@ void PeerWidget::paintEvent(QPaintEvent*) {
 
 void PeerWidget::changeEvent(QEvent* e) {
     QWidget::changeEvent(e);
-    if (!m_owner) return;
+    if (!m_owner)
+        return;
     if (e->type() == QEvent::ActivationChange && isWindow()) {
         m_owner->SendMessage(WM_NCACTIVATE, isActiveWindow() ? TRUE : FALSE, 0);
     } else if (e->type() == QEvent::WindowStateChange && isMinimized()) {
@@ -235,7 +264,8 @@ void PeerWidget::changeEvent(QEvent* e) {
 
 void PeerWidget::focusInEvent(QFocusEvent* e) {
     QWidget::focusInEvent(e);
-    if (m_owner) m_owner->SendMessage(WM_SETFOCUS, 0, 0);
+    if (m_owner)
+        m_owner->SendMessage(WM_SETFOCUS, 0, 0);
 }
 
 }  // namespace framework
@@ -244,13 +274,17 @@ void PeerWidget::focusInEvent(QFocusEvent* e) {
 // Device context.
 
 namespace {
-QColor ToQColor(COLORREF c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
+QColor ToQColor(COLORREF c) {
+    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+}
 }  // namespace
 
 void CDC::FillSolidRect(const RECT& r, COLORREF color) {
-    if (!m_painter) return;
+    if (!m_painter)
+        return;
     QRegion area(framework::ToQRect(r));
-    if (m_hasExcluded) area = area.subtracted(QRegion(framework::ToQRect(m_excluded)));
+    if (m_hasExcluded)
+        area = area.subtracted(QRegion(framework::ToQRect(m_excluded)));
     m_painter->save();
     m_painter->setClipRegion(area);
     m_painter->fillRect(framework::ToQRect(r), ToQColor(color));
@@ -263,7 +297,8 @@ void CDC::ExcludeClipRect(const RECT& r) {
 }
 
 void CDC::DrawRectOutline(const RECT& r, int penWidth, COLORREF color) {
-    if (!m_painter) return;
+    if (!m_painter)
+        return;
     m_painter->save();
     QPen pen(ToQColor(color));
     pen.setWidth(penWidth);
@@ -296,11 +331,17 @@ CWnd::~CWnd() {
     }
 }
 
-CWnd* CWnd::FromHandle(HWND h) { return WindowTable::Get().Find(h); }
+CWnd* CWnd::FromHandle(HWND h) {
+    return WindowTable::Get().Find(h);
+}
 
-QWidget* CWnd::GetPeer() const { return m_peer; }
+QWidget* CWnd::GetPeer() const {
+    return m_peer;
+}
 
-BOOL CWnd::PreCreateWindow(CREATESTRUCT&) { return TRUE; }
+BOOL CWnd::PreCreateWindow(CREATESTRUCT&) {
+    return TRUE;
+}
 
 BOOL CWnd::Create(const CString& className, const CString& windowName, DWORD style,
                   const RECT& rect, CWnd* parent, UINT id, void* context) {
@@ -309,10 +350,10 @@ BOOL CWnd::Create(const CString& className, const CString& windowName, DWORD sty
                     parent ? parent->m_hWnd : nullptr, id, context);
 }
 
-BOOL CWnd::CreateEx(DWORD exStyle, const CString& className, const CString& windowName,
-                    DWORD style, int x, int y, int cx, int cy, HWND parent, UINT id,
-                    void* createParams) {
-    if (m_hWnd) return FALSE;
+BOOL CWnd::CreateEx(DWORD exStyle, const CString& className, const CString& windowName, DWORD style,
+                    int x, int y, int cx, int cy, HWND parent, UINT id, void* createParams) {
+    if (m_hWnd)
+        return FALSE;
     CREATESTRUCT cs;
     cs.lpCreateParams = createParams;
     cs.hMenu = id;
@@ -325,10 +366,12 @@ BOOL CWnd::CreateEx(DWORD exStyle, const CString& className, const CString& wind
     cs.dwExStyle = exStyle;
     cs.lpszName = windowName;
     cs.lpszClass = className;
-    if (!PreCreateWindow(cs)) return FALSE;
+    if (!PreCreateWindow(cs))
+        return FALSE;
 
     CWnd* parentWnd = (cs.style & WS_CHILD) ? FromHandle(cs.hwndParent) : nullptr;
-    if ((cs.style & WS_CHILD) && !parentWnd) return FALSE;
+    if ((cs.style & WS_CHILD) && !parentWnd)
+        return FALSE;
 
     m_style = cs.style;
     m_exStyle = cs.dwExStyle;
@@ -343,15 +386,20 @@ BOOL CWnd::CreateEx(DWORD exStyle, const CString& className, const CString& wind
     std::shared_ptr<bool> alive = m_alive;
     HWND h = m_hWnd;
     if (SendMessage(WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
-        if (*alive && IsWindow(h)) DestroyWindow();
+        if (*alive && IsWindow(h))
+            DestroyWindow();
         return FALSE;
     }
-    if (!*alive || !IsWindow(h)) return FALSE;
-    if (cs.style & WS_VISIBLE) ShowWindow(SW_SHOW);
+    if (!*alive || !IsWindow(h))
+        return FALSE;
+    if (cs.style & WS_VISIBLE)
+        ShowWindow(SW_SHOW);
     return TRUE;
 }
 
-BOOL CWnd::DestroyWindow() { return ::DestroyWindow(m_hWnd); }
+BOOL CWnd::DestroyWindow() {
+    return ::DestroyWindow(m_hWnd);
+}
 
 LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     return ::SendMessage(m_hWnd, message, wParam, lParam);
@@ -362,7 +410,8 @@ BOOL CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 UINT_PTR CWnd::SetTimer(UINT_PTR id, UINT elapseMs) {
-    if (!m_hWnd) return 0;
+    if (!m_hWnd)
+        return 0;
     framework::SetWindowTimer(m_hWnd, id, elapseMs);
     return id;
 }
@@ -433,7 +482,8 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             result = DefWindowProc(message, wParam, lParam);
             break;
     }
-    if (*alive) m_current = saved;
+    if (*alive)
+        m_current = saved;
     return result;
 }
 
@@ -454,9 +504,11 @@ LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_NCLBUTTONDOWN: {
             // Hand the move or resize to the window manager's own loop,
             // which follows the mouse button the user holds down.
-            if (!m_peer || !m_peer->isWindow()) return 0;
+            if (!m_peer || !m_peer->isWindow())
+                return 0;
             QWindow* win = m_peer->windowHandle();
-            if (!win) return 0;
+            if (!win)
+                return 0;
             if (static_cast<int>(wParam) == HTCAPTION) {
                 win->startSystemMove();
             } else if (Qt::Edges edges = EdgesOfHitTest(static_cast<int>(wParam))) {
@@ -465,27 +517,60 @@ LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         case WM_SETICON:
+            // lParam is an icon from LoadIconW; both sizes come from it.
+            if (m_peer && lParam)
+                m_peer->setWindowIcon(*reinterpret_cast<QIcon*>(lParam));
             return 0;
         default:
             return 0;
     }
 }
 
-int CWnd::OnCreate(CREATESTRUCT*) { return static_cast<int>(Default()); }
-void CWnd::OnDestroy() { Default(); }
-void CWnd::OnClose() { Default(); }
-void CWnd::OnSize(UINT, int, int) { Default(); }
-void CWnd::OnMove(int, int) { Default(); }
-void CWnd::OnMoving(UINT, RECT*) { Default(); }
-void CWnd::OnSizing(UINT, RECT*) { Default(); }
-void CWnd::OnTimer(UINT_PTR) { Default(); }
-void CWnd::OnGetMinMaxInfo(MINMAXINFO*) { Default(); }
-BOOL CWnd::OnEraseBkgnd(CDC*) { return static_cast<BOOL>(Default()); }
-void CWnd::OnPaint() { Default(); }
-BOOL CWnd::OnNcActivate(BOOL) { return static_cast<BOOL>(Default()); }
-void CWnd::OnNcPaint() { Default(); }
-void CWnd::OnSetFocus(CWnd*) { Default(); }
-BOOL CWnd::OnCommand(WPARAM, LPARAM) { return FALSE; }
+int CWnd::OnCreate(CREATESTRUCT*) {
+    return static_cast<int>(Default());
+}
+void CWnd::OnDestroy() {
+    Default();
+}
+void CWnd::OnClose() {
+    Default();
+}
+void CWnd::OnSize(UINT, int, int) {
+    Default();
+}
+void CWnd::OnMove(int, int) {
+    Default();
+}
+void CWnd::OnMoving(UINT, RECT*) {
+    Default();
+}
+void CWnd::OnSizing(UINT, RECT*) {
+    Default();
+}
+void CWnd::OnTimer(UINT_PTR) {
+    Default();
+}
+void CWnd::OnGetMinMaxInfo(MINMAXINFO*) {
+    Default();
+}
+BOOL CWnd::OnEraseBkgnd(CDC*) {
+    return static_cast<BOOL>(Default());
+}
+void CWnd::OnPaint() {
+    Default();
+}
+BOOL CWnd::OnNcActivate(BOOL) {
+    return static_cast<BOOL>(Default());
+}
+void CWnd::OnNcPaint() {
+    Default();
+}
+void CWnd::OnSetFocus(CWnd*) {
+    Default();
+}
+BOOL CWnd::OnCommand(WPARAM, LPARAM) {
+    return FALSE;
+}
 
 void CWnd::OnNcDestroy() {
     CWinApp* app = AfxGetApp();
@@ -503,26 +588,34 @@ void CWnd::PostNcDestroy() {}
 // no-activate window is shown without taking the focus, a child is a child
 // widget.
 void CWnd::ApplyStyles() {
-    if (!m_peer) return;
+    if (!m_peer)
+        return;
     if (m_style & WS_CHILD) {
         m_peer->setAttribute(Qt::WA_ShowWithoutActivating, (m_exStyle & WS_EX_NOACTIVATE) != 0);
         return;
     }
     Qt::WindowFlags flags = (m_exStyle & WS_EX_TOOLWINDOW) ? Qt::Tool : Qt::Window;
     const bool decorated = (m_style & WS_CAPTION) == WS_CAPTION;
-    if (!decorated) flags |= Qt::FramelessWindowHint;
+    if (!decorated)
+        flags |= Qt::FramelessWindowHint;
     if (decorated) {
         flags |= Qt::WindowTitleHint | Qt::CustomizeWindowHint;
-        if (m_style & WS_SYSMENU) flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
-        if (m_style & WS_MINIMIZEBOX) flags |= Qt::WindowMinimizeButtonHint;
-        if (m_style & WS_MAXIMIZEBOX) flags |= Qt::WindowMaximizeButtonHint;
+        if (m_style & WS_SYSMENU)
+            flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+        if (m_style & WS_MINIMIZEBOX)
+            flags |= Qt::WindowMinimizeButtonHint;
+        if (m_style & WS_MAXIMIZEBOX)
+            flags |= Qt::WindowMaximizeButtonHint;
     }
-    if (m_exStyle & WS_EX_TOPMOST) flags |= Qt::WindowStaysOnTopHint;
-    if (m_exStyle & WS_EX_NOACTIVATE) flags |= Qt::WindowDoesNotAcceptFocus;
+    if (m_exStyle & WS_EX_TOPMOST)
+        flags |= Qt::WindowStaysOnTopHint;
+    if (m_exStyle & WS_EX_NOACTIVATE)
+        flags |= Qt::WindowDoesNotAcceptFocus;
     const bool wasVisible = m_peer->isVisible();
     if (m_peer->windowFlags() != flags) {
         m_peer->setWindowFlags(flags);
-        if (wasVisible) m_peer->show();
+        if (wasVisible)
+            m_peer->show();
     }
     m_peer->setAttribute(Qt::WA_ShowWithoutActivating, (m_exStyle & WS_EX_NOACTIVATE) != 0);
 }
@@ -530,7 +623,8 @@ void CWnd::ApplyStyles() {
 // Changing the topmost state through the native window keeps a visible
 // window visible (changing the widget's flags would hide it).
 void CWnd::ApplyTopmost() {
-    if (!m_peer || (m_style & WS_CHILD)) return;
+    if (!m_peer || (m_style & WS_CHILD))
+        return;
     const bool topmost = (m_exStyle & WS_EX_TOPMOST) != 0;
     if (QWindow* win = m_peer->windowHandle()) {
         win->setFlag(Qt::WindowStaysOnTopHint, topmost);
@@ -540,13 +634,15 @@ void CWnd::ApplyTopmost() {
 }
 
 BOOL CWnd::ShowWindow(int cmd) {
-    if (!m_peer) return FALSE;
+    if (!m_peer)
+        return FALSE;
     const BOOL wasVisible = m_peer->isVisible() ? TRUE : FALSE;
     if (!(m_style & WS_CHILD) && cmd != SW_HIDE) {
         MINMAXINFO mmi{};
         mmi.ptMinTrackSize = POINT{0, 0};
         SendMessage(WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
-        if (!IsWindow(m_hWnd)) return wasVisible;
+        if (!IsWindow(m_hWnd))
+            return wasVisible;
         m_peer->setMinimumSize(std::max<LONG>(mmi.ptMinTrackSize.x, 0),
                                std::max<LONG>(mmi.ptMinTrackSize.y, 0));
     }
@@ -586,14 +682,22 @@ BOOL CWnd::ShowWindow(int cmd) {
     return wasVisible;
 }
 
-BOOL CWnd::IsWindowVisible() const { return m_peer && m_peer->isVisible() ? TRUE : FALSE; }
-BOOL CWnd::IsIconic() const { return m_peer && m_peer->isMinimized() ? TRUE : FALSE; }
-BOOL CWnd::IsZoomed() const { return m_peer && m_peer->isMaximized() ? TRUE : FALSE; }
+BOOL CWnd::IsWindowVisible() const {
+    return m_peer && m_peer->isVisible() ? TRUE : FALSE;
+}
+BOOL CWnd::IsIconic() const {
+    return m_peer && m_peer->isMinimized() ? TRUE : FALSE;
+}
+BOOL CWnd::IsZoomed() const {
+    return m_peer && m_peer->isMaximized() ? TRUE : FALSE;
+}
 
 void CWnd::GetWindowRect(RECT* r) const {
-    if (!r) return;
+    if (!r)
+        return;
     *r = RECT{};
-    if (!m_peer) return;
+    if (!m_peer)
+        return;
     if (m_peer->isWindow()) {
         *r = framework::FromQRect(m_peer->frameGeometry());
     } else {
@@ -603,13 +707,16 @@ void CWnd::GetWindowRect(RECT* r) const {
 }
 
 void CWnd::GetClientRect(RECT* r) const {
-    if (!r) return;
+    if (!r)
+        return;
     *r = RECT{};
-    if (m_peer) *r = RECT{0, 0, m_peer->width(), m_peer->height()};
+    if (m_peer)
+        *r = RECT{0, 0, m_peer->width(), m_peer->height()};
 }
 
 BOOL CWnd::SetWindowPos(HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
-    if (!m_peer) return FALSE;
+    if (!m_peer)
+        return FALSE;
     if (!(flags & SWP_NOZORDER) && !(m_style & WS_CHILD)) {
         if (insertAfter == HWND_TOPMOST) {
             m_exStyle |= WS_EX_TOPMOST;
@@ -621,7 +728,8 @@ BOOL CWnd::SetWindowPos(HWND insertAfter, int x, int y, int cx, int cy, UINT fla
             m_peer->raise();
         }
     }
-    if (flags & SWP_FRAMECHANGED) ApplyStyles();
+    if (flags & SWP_FRAMECHANGED)
+        ApplyStyles();
     if (!(flags & SWP_NOMOVE)) {
         // Window coordinates are those of the outer frame.
         m_peer->move(x, y);
@@ -636,8 +744,10 @@ BOOL CWnd::SetWindowPos(HWND insertAfter, int x, int y, int cx, int cy, UINT fla
         }
         m_peer->resize(std::max(w, 0), std::max(h, 0));
     }
-    if (flags & SWP_SHOWWINDOW) ShowWindow((flags & SWP_NOACTIVATE) ? SW_SHOWNA : SW_SHOW);
-    if (flags & SWP_HIDEWINDOW) ShowWindow(SW_HIDE);
+    if (flags & SWP_SHOWWINDOW)
+        ShowWindow((flags & SWP_NOACTIVATE) ? SW_SHOWNA : SW_SHOW);
+    if (flags & SWP_HIDEWINDOW)
+        ShowWindow(SW_HIDE);
     return TRUE;
 }
 
@@ -650,10 +760,13 @@ void CWnd::MoveWindow(const RECT& r, BOOL repaint) {
 }
 
 void CWnd::SetWindowText(const CString& text) {
-    if (m_peer) m_peer->setWindowTitle(text);
+    if (m_peer)
+        m_peer->setWindowTitle(text);
 }
 
-CString CWnd::GetWindowText() const { return m_peer ? m_peer->windowTitle() : CString(); }
+CString CWnd::GetWindowText() const {
+    return m_peer ? m_peer->windowTitle() : CString();
+}
 
 DWORD CWnd::GetStyle() const {
     DWORD s = m_style;
@@ -665,27 +778,35 @@ DWORD CWnd::GetStyle() const {
     return s;
 }
 
-DWORD CWnd::GetExStyle() const { return m_exStyle; }
+DWORD CWnd::GetExStyle() const {
+    return m_exStyle;
+}
 
 BOOL CWnd::ModifyStyle(DWORD remove, DWORD add, UINT swpFlags) {
     const DWORD old = m_style;
     m_style = (m_style & ~remove) | add;
-    if (swpFlags) SetWindowPos(nullptr, 0, 0, 0, 0, swpFlags | SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER);
+    if (swpFlags)
+        SetWindowPos(nullptr, 0, 0, 0, 0, swpFlags | SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER);
     return old != m_style;
 }
 
 BOOL CWnd::ModifyStyleEx(DWORD remove, DWORD add, UINT swpFlags) {
     const DWORD old = m_exStyle;
     m_exStyle = (m_exStyle & ~remove) | add;
-    if ((old ^ m_exStyle) & WS_EX_TOPMOST) ApplyTopmost();
-    if (swpFlags) SetWindowPos(nullptr, 0, 0, 0, 0, swpFlags | SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER);
+    if ((old ^ m_exStyle) & WS_EX_TOPMOST)
+        ApplyTopmost();
+    if (swpFlags)
+        SetWindowPos(nullptr, 0, 0, 0, 0, swpFlags | SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER);
     return old != m_exStyle;
 }
 
-CWnd* CWnd::GetParent() const { return FromHandle(::GetParent(m_hWnd)); }
+CWnd* CWnd::GetParent() const {
+    return FromHandle(::GetParent(m_hWnd));
+}
 
 BOOL CWnd::SetForegroundWindow() {
-    if (!m_peer) return FALSE;
+    if (!m_peer)
+        return FALSE;
     QWidget* top = m_peer->window();
     top->raise();
     top->activateWindow();
@@ -693,25 +814,30 @@ BOOL CWnd::SetForegroundWindow() {
 }
 
 BOOL CWnd::FlashWindow(BOOL) {
-    if (!m_peer) return FALSE;
+    if (!m_peer)
+        return FALSE;
     QApplication::alert(m_peer->window());
     return TRUE;
 }
 
 void CWnd::Invalidate() {
-    if (m_peer) m_peer->update();
+    if (m_peer)
+        m_peer->update();
 }
 
 void CWnd::UpdateWindow() {
-    if (m_peer) m_peer->update();
+    if (m_peer)
+        m_peer->update();
 }
 
 void CWnd::SetFocus() {
-    if (m_peer) m_peer->setFocus();
+    if (m_peer)
+        m_peer->setFocus();
 }
 
 int CWnd::SetWindowRgn(const RECT& region, BOOL redraw) {
-    if (!m_peer) return 0;
+    if (!m_peer)
+        return 0;
     if (IsRectEmpty(&region)) {
         m_hasRegion = false;
         m_peer->clearMask();
@@ -720,18 +846,21 @@ int CWnd::SetWindowRgn(const RECT& region, BOOL redraw) {
         m_hasRegion = true;
         m_peer->setMask(QRegion(framework::ToQRect(region)));
     }
-    if (redraw) m_peer->update();
+    if (redraw)
+        m_peer->update();
     return 1;
 }
 
 BOOL CWnd::SetLayeredAlpha(BYTE alpha) {
-    if (!m_peer || !m_peer->isWindow()) return FALSE;
+    if (!m_peer || !m_peer->isWindow())
+        return FALSE;
     m_peer->setWindowOpacity(alpha / 255.0);
     return TRUE;
 }
 
 void CWnd::PaintWindow(const std::function<void(CDC&)>& paint) {
-    if (!m_peer) return;
+    if (!m_peer)
+        return;
     if (m_paintDC) {
         paint(*m_paintDC);
         return;
@@ -743,16 +872,20 @@ void CWnd::PaintWindow(const std::function<void(CDC&)>& paint) {
 // ---------------------------------------------------------------------------
 // Functions on handles.
 
-BOOL IsWindow(HWND h) { return h && WindowTable::Get().Find(h) ? TRUE : FALSE; }
+BOOL IsWindow(HWND h) {
+    return h && WindowTable::Get().Find(h) ? TRUE : FALSE;
+}
 
 LRESULT SendMessage(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
     CWnd* w = WindowTable::Get().Find(h);
-    if (!w) return 0;
+    if (!w)
+        return 0;
     return w->WindowProc(message, wParam, lParam);
 }
 
 BOOL PostMessage(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (!h) return FALSE;
+    if (!h)
+        return FALSE;
     PostQueue::Get().Post(Posted{h, message, wParam, lParam});
     return TRUE;
 }
@@ -768,17 +901,22 @@ void PostQuitMessage(int exitCode) {
 
 BOOL DestroyWindow(HWND h) {
     CWnd* w = WindowTable::Get().Find(h);
-    if (!w) return FALSE;
+    if (!w)
+        return FALSE;
     std::shared_ptr<bool> alive = w->m_alive;
     w->SendMessage(WM_DESTROY);
-    if (!*alive || !IsWindow(h)) return TRUE;
+    if (!*alive || !IsWindow(h))
+        return TRUE;
     // Children go before their parent.
     std::vector<HWND> children;
     for (const auto& [ch, cw] : WindowTable::Get().windows) {
-        if (::GetParent(ch) == h) children.push_back(ch);
+        if (::GetParent(ch) == h)
+            children.push_back(ch);
     }
-    for (HWND ch : children) DestroyWindow(ch);
-    if (!*alive || !IsWindow(h)) return TRUE;
+    for (HWND ch : children)
+        DestroyWindow(ch);
+    if (!*alive || !IsWindow(h))
+        return TRUE;
 
     framework::KillAllWindowTimers(h);
     WindowTable::Get().windows.erase(h);
@@ -796,26 +934,32 @@ BOOL DestroyWindow(HWND h) {
 
 HWND GetParent(HWND h) {
     CWnd* w = WindowTable::Get().Find(h);
-    if (!w || !w->GetPeer() || !(w->GetStyle() & WS_CHILD)) return nullptr;
+    if (!w || !w->GetPeer() || !(w->GetStyle() & WS_CHILD))
+        return nullptr;
     QWidget* parent = w->GetPeer()->parentWidget();
     auto* peer = qobject_cast<framework::PeerWidget*>(parent);
     return peer && peer->Owner() ? peer->Owner()->m_hWnd : nullptr;
 }
 
 HWND GetAncestor(HWND h, UINT flags) {
-    if (!IsWindow(h)) return nullptr;
-    if (flags == GA_PARENT) return GetParent(h);
+    if (!IsWindow(h))
+        return nullptr;
+    if (flags == GA_PARENT)
+        return GetParent(h);
     HWND cur = h;
-    while (HWND p = GetParent(cur)) cur = p;
+    while (HWND p = GetParent(cur))
+        cur = p;
     return cur;
 }
 
 HWND GetWindow(HWND h, UINT cmd) {
-    if (cmd != GW_CHILD || !IsWindow(h)) return nullptr;
+    if (cmd != GW_CHILD || !IsWindow(h))
+        return nullptr;
     CWnd* w = CWnd::FromHandle(h);
     for (QObject* child : w->GetPeer()->children()) {
         auto* peer = qobject_cast<framework::PeerWidget*>(child);
-        if (peer && peer->Owner()) return peer->Owner()->m_hWnd;
+        if (peer && peer->Owner())
+            return peer->Owner()->m_hWnd;
     }
     return nullptr;
 }
@@ -842,7 +986,8 @@ BOOL SetWindowPos(HWND h, HWND insertAfter, int x, int y, int cx, int cy, UINT f
 
 BOOL SetWindowTextW(HWND h, const CString& text) {
     CWnd* w = CWnd::FromHandle(h);
-    if (!w) return FALSE;
+    if (!w)
+        return FALSE;
     w->SetWindowText(text);
     return TRUE;
 }
@@ -855,22 +1000,27 @@ BOOL GetWindowRect(HWND h, RECT* r) {
         return TRUE;
     }
     CWnd* w = CWnd::FromHandle(h);
-    if (!w) return FALSE;
+    if (!w)
+        return FALSE;
     w->GetWindowRect(r);
     return TRUE;
 }
 
 LONG GetWindowLongW(HWND h, int index) {
     CWnd* w = CWnd::FromHandle(h);
-    if (!w) return 0;
-    if (index == GWL_STYLE) return static_cast<LONG>(w->GetStyle());
-    if (index == GWL_EXSTYLE) return static_cast<LONG>(w->GetExStyle());
+    if (!w)
+        return 0;
+    if (index == GWL_STYLE)
+        return static_cast<LONG>(w->GetStyle());
+    if (index == GWL_EXSTYLE)
+        return static_cast<LONG>(w->GetExStyle());
     return 0;
 }
 
 LONG SetWindowLongW(HWND h, int index, LONG value) {
     CWnd* w = CWnd::FromHandle(h);
-    if (!w) return 0;
+    if (!w)
+        return 0;
     const DWORD v = static_cast<DWORD>(value);
     if (index == GWL_STYLE) {
         const DWORD old = w->GetStyle();
@@ -891,7 +1041,8 @@ BOOL SetForegroundWindow(HWND h) {
 }
 
 BOOL ReleaseCapture() {
-    if (QWidget* grabber = QWidget::mouseGrabber()) grabber->releaseMouse();
+    if (QWidget* grabber = QWidget::mouseGrabber())
+        grabber->releaseMouse();
     return TRUE;
 }
 
@@ -902,13 +1053,28 @@ HWND GetDesktopWindow() {
     return desktop;
 }
 
-int WindowCount() { return static_cast<int>(WindowTable::Get().windows.size()); }
+int WindowCount() {
+    return static_cast<int>(WindowTable::Get().windows.size());
+}
 
 void RegisterPostedPayloadDisposer(UINT message, void (*dispose)(WPARAM)) {
     PostQueue::Get().SetDisposer(message, dispose);
 }
 
-void DeliverPostedMessages() { PostQueue::Get().Deliver(); }
-void DiscardPostedMessages() { PostQueue::Get().Discard(); }
+void DeliverPostedMessages() {
+    PostQueue::Get().Deliver();
+}
+void DiscardPostedMessages() {
+    PostQueue::Get().Discard();
+}
 
-void Sleep(DWORD ms) { QThread::msleep(ms); }
+void Sleep(DWORD ms) {
+    QThread::msleep(ms);
+}
+
+HICON LoadIconW(HINSTANCE, int resourceId) {
+    if (resourceId != IDI_APPLICATION_ICON)
+        return nullptr;
+    static QIcon* icon = new QIcon(QStringLiteral(":/res/app.png"));
+    return icon;
+}

@@ -6,11 +6,13 @@ CMainFrame::CMainFrame() = default;
 CMainFrame::~CMainFrame() = default;
 
 BOOL CMainFrame::PreCreateWindow(CREATESTRUCT& cs) {
-    if (!CFrameWnd::PreCreateWindow(cs)) return FALSE;
+    if (!CFrameWnd::PreCreateWindow(cs))
+        return FALSE;
     RECT desktop;
     ::GetWindowRect(GetDesktopWindow(), &desktop);
     CPacket& params = VelkApp().m_params;
-    const CString className = params.GetString(QStringLiteral("CLSNM"), QStringLiteral("VelkAppClass"));
+    const CString className =
+        params.GetString(QStringLiteral("CLSNM"), QStringLiteral("VelkAppClass"));
     const CString windowName = params.GetString(QStringLiteral("WINNM"), QStringLiteral("VelkApp"));
     cs.cx = 100;
     cs.cy = 100;
@@ -30,11 +32,14 @@ BOOL CMainFrame::PreCreateWindow(CREATESTRUCT& cs) {
 }
 
 int CMainFrame::OnCreate(CREATESTRUCT* cs) {
-    if (CFrameWnd::OnCreate(cs) == -1) return -1;
+    if (CFrameWnd::OnCreate(cs) == -1)
+        return -1;
     return 0;
 }
 
-void CMainFrame::OnClose() { CFrameWnd::OnClose(); }
+void CMainFrame::OnClose() {
+    CFrameWnd::OnClose();
+}
 
 void CMainFrame::EndApplication() {
     Sleep(100);

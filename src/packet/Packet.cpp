@@ -1,5 +1,6 @@
 #include "packet/Packet.h"
 
+#include <QStringView>
 #include <climits>
 #include <cstdint>
 
@@ -9,7 +10,7 @@ using Guard = std::lock_guard<std::recursive_mutex>;
 
 constexpr QChar kPercent(u'%');
 constexpr QChar kFullwidthPercent(u'\uFF05');
-const QString kRootEnd = QStringLiteral("</PKT>");
+constexpr QStringView kRootEnd = u"</PKT>";
 
 // An empty, non-null text: what a present but empty field reads as.
 QString EmptyText() {

@@ -1,5 +1,8 @@
 #include "platform/instance.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -7,9 +10,6 @@
 #include <QLocalSocket>
 #include <QPointer>
 #include <QStandardPaths>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 namespace {
 
@@ -18,10 +18,11 @@ DWORD g_lastError = 0;
 // Per-user directory for lock files and channel names.
 QString RuntimeDir() {
     QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (dir.isEmpty()) dir = QDir::tempPath() + QStringLiteral("/velk-%1").arg(::getuid());
+    if (dir.isEmpty())
+        dir = QDir::tempPath() + QStringLiteral("/velk-%1").arg(::getuid());
     QDir().mkpath(dir);
-    QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                   QFileDevice::ExeOwner);
+    QFile::setPermissions(dir,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     return dir;
 }
 
@@ -45,10 +46,13 @@ constexpr char kHandled = 'K';
 HANDLE CreateMutexW(void*, BOOL, const CString& name) {
     g_lastError = 0;
     static int unnamed = 0;
-    if (name.isEmpty()) return &unnamed;
-    const QString path = RuntimeDir() + QLatin1Char('/') + SafeName(QStringLiteral("velk-mutex-"), name);
+    if (name.isEmpty())
+        return &unnamed;
+    const QString path =
+        RuntimeDir() + QLatin1Char('/') + SafeName(QStringLiteral("velk-mutex-"), name);
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) return nullptr;
+    if (fd < 0)
+        return nullptr;
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
         g_lastError = ERROR_ALREADY_EXISTS;
@@ -59,7 +63,9 @@ HANDLE CreateMutexW(void*, BOOL, const CString& name) {
     return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(fd) + 1);
 }
 
-DWORD GetLastError() { return g_lastError; }
+DWORD GetLastError() {
+    return g_lastError;
+}
 
 namespace platform {
 namespace {
@@ -90,14 +96,16 @@ bool ListenForInstances(const CString& className, std::function<void(const CStri
                     socket->abort();
                     return;
                 }
-                if (buffer->size() < 4) return;
+                if (buffer->size() < 4)
+                    return;
                 const quint32 len = (quint8((*buffer)[0]) << 24) | (quint8((*buffer)[1]) << 16) |
                                     (quint8((*buffer)[2]) << 8) | quint8((*buffer)[3]);
                 if (len > (16u << 20)) {
                     socket->abort();
                     return;
                 }
-                if (static_cast<quint32>(buffer->size()) - 4 < len) return;
+                if (static_cast<quint32>(buffer->size()) - 4 < len)
+                    return;
                 const QString text = QString::fromUtf8(buffer->mid(4, len));
                 buffer->clear();
                 QPointer<QLocalSocket> guard(socket);
@@ -123,7 +131,8 @@ void StopListeningForInstances() {
 bool HandOffToInstance(const CString& className, const CString& text) {
     QLocalSocket socket;
     socket.connectToServer(ChannelPath(className));
-    if (!socket.waitForConnected(2000)) return false;
+    if (!socket.waitForConnected(2000))
+        return false;
     const QByteArray body = text.toUtf8();
     QByteArray frame(4, '\0');
     const quint32 len = static_cast<quint32>(body.size());
@@ -136,7 +145,8 @@ bool HandOffToInstance(const CString& className, const CString& text) {
     // The running instance answers once it has handled the parameters.
     while (socket.state() == QLocalSocket::ConnectedState) {
         if (socket.bytesAvailable() > 0 || socket.waitForReadyRead(-1)) {
-            if (socket.read(1) == QByteArray(1, kHandled)) break;
+            if (socket.read(1) == QByteArray(1, kHandled))
+                break;
         }
     }
     return true;

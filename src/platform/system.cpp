@@ -1,5 +1,9 @@
 #include "platform/system.h"
 
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -8,59 +12,68 @@
 #include <QStandardPaths>
 #include <QTemporaryFile>
 #include <csignal>
-#include <fcntl.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 CString g_moduleFileName;
 }
 
 CString GetModuleFileNameW() {
-    if (!g_moduleFileName.isEmpty()) return g_moduleFileName;
+    if (!g_moduleFileName.isEmpty())
+        return g_moduleFileName;
     return QDir::toNativeSeparators(QCoreApplication::applicationFilePath());
 }
 
 namespace platform {
-void SetModuleFileNameForTesting(const CString& path) { g_moduleFileName = path; }
+void SetModuleFileNameForTesting(const CString& path) {
+    g_moduleFileName = path;
+}
 }  // namespace platform
 
-QChar PathSeparator() { return QDir::separator(); }
+QChar PathSeparator() {
+    return QDir::separator();
+}
 
 BOOL PathFileExists(const CString& path) {
-    if (path.isEmpty()) return FALSE;
+    if (path.isEmpty())
+        return FALSE;
     const QFileInfo info(path);
     return info.exists() && !info.isDir() ? TRUE : FALSE;
 }
 
 BOOL CreateEmptyFileIfMissing(const CString& path) {
-    if (path.isEmpty()) return FALSE;
-    if (PathFileExists(path)) return TRUE;
+    if (path.isEmpty())
+        return FALSE;
+    if (PathFileExists(path))
+        return TRUE;
     // O_CREAT without O_TRUNC: a file that appeared in the meantime is left
     // as it is.
     const QByteArray native = QFile::encodeName(path);
     const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) return FALSE;
+    if (fd < 0)
+        return FALSE;
     ::close(fd);
     return TRUE;
 }
 
 bool IsDirectoryWritable(const CString& dir) {
-    if (dir.isEmpty() || !QFileInfo(dir).isDir()) return false;
+    if (dir.isEmpty() || !QFileInfo(dir).isDir())
+        return false;
     QTemporaryFile probe(dir + QLatin1String("/.write-test-XXXXXX"));
     return probe.open();
 }
 
 CString UserDataDirectory() {
     QString dir = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    if (dir.isEmpty()) dir = QDir::homePath() + QLatin1String("/.local/share");
+    if (dir.isEmpty())
+        dir = QDir::homePath() + QLatin1String("/.local/share");
     dir += QLatin1Char('/') + QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
     QDir().mkpath(dir);
     return QDir::toNativeSeparators(dir);
 }
 
 BOOL GetVersionExW(OSVERSIONINFOW* info) {
-    if (!info || info->dwOSVersionInfoSize == 0) return FALSE;
+    if (!info || info->dwOSVersionInfoSize == 0)
+        return FALSE;
     info->dwMajorVersion = 10;
     info->dwMinorVersion = 0;
     info->dwBuildNumber = 0;
@@ -68,42 +81,65 @@ BOOL GetVersionExW(OSVERSIONINFOW* info) {
     return TRUE;
 }
 
-CString GetSystemDirectoryW() { return QStringLiteral("/usr/bin"); }
-CString GetWindowsDirectoryW() { return QStringLiteral("/usr"); }
+CString GetSystemDirectoryW() {
+    return QStringLiteral("/usr/bin");
+}
+CString GetWindowsDirectoryW() {
+    return QStringLiteral("/usr");
+}
 
 namespace platform {
 namespace {
 
-int g_signalPipe[2] = {-1, -1};
+int g_signalFd = -1;
 std::function<void()> g_terminationHandler;
 
-void OnSignal(int) {
-    const char c = 1;
-    // Only async-signal-safe work here: wake the user-interface thread.
-    [[maybe_unused]] ssize_t n = ::write(g_signalPipe[1], &c, 1);
+sigset_t TerminationSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGHUP);
+    return set;
 }
 
 }  // namespace
 
+void HoldTerminationSignals() {
+    // Blocked in the first thread, so every thread started later inherits
+    // the block: a request to end never interrupts a system call of some
+    // library's thread (an interrupted start-up handshake of the desktop
+    // bus once hung the program). The signals wait, queued, until the
+    // user-interface thread reads them.
+    const sigset_t set = TerminationSignals();
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
 void OnTerminationRequest(std::function<void()> handler) {
     g_terminationHandler = std::move(handler);
-    if (g_signalPipe[0] >= 0) return;
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0) return;
-    ::fcntl(g_signalPipe[1], F_SETFL, O_NONBLOCK);
-    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read,
-                                         QCoreApplication::instance());
+    if (g_signalFd >= 0)
+        return;
+    const sigset_t set = TerminationSignals();
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    g_signalFd = ::signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
+    if (g_signalFd < 0)
+        return;
+    auto* notifier =
+        new QSocketNotifier(g_signalFd, QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(notifier, &QSocketNotifier::activated, [] {
-        char buf[16];
-        [[maybe_unused]] ssize_t n = ::read(g_signalPipe[0], buf, sizeof buf);
-        if (g_terminationHandler) g_terminationHandler();
+        signalfd_siginfo info;
+        bool any = false;
+        while (::read(g_signalFd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+            any = true;
+        }
+        if (any && g_terminationHandler)
+            g_terminationHandler();
     });
-    struct sigaction sa {};
-    sa.sa_handler = OnSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &sa, nullptr);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGHUP, &sa, nullptr);
+}
+
+void ReleaseTerminationSignalsInChild() {
+    const sigset_t set = TerminationSignals();
+    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
 }
 
 }  // namespace platform

@@ -49,8 +49,16 @@ namespace platform {
 // so tests can place the executable's files in a directory of their own.
 void SetModuleFileNameForTesting(const CString& path);
 
+// Holds back the requests to end from outside (SIGTERM, SIGINT, SIGHUP)
+// until OnTerminationRequest handles them. Called first thing in the
+// process, before any thread exists.
+void HoldTerminationSignals();
 // Calls `handler` on the user-interface thread when the process is asked to
-// end from outside (SIGTERM, SIGINT, SIGHUP). The handler replaces any
-// earlier one. Safe to call once the toolkit application exists.
+// end from outside (SIGTERM, SIGINT, SIGHUP), including a request that came
+// while start-up ran. The handler replaces any earlier one. Safe to call
+// once the toolkit application exists.
 void OnTerminationRequest(std::function<void()> handler);
+// For a program this process starts: lets it receive those requests again
+// (to be called in the child between fork and exec).
+void ReleaseTerminationSignalsInChild();
 }  // namespace platform

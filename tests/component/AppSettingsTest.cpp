@@ -53,7 +53,8 @@ TEST_F(AppSettingsTest, MissingSettingsFileIsCreatedEmptyAndDefaultsAreAppended)
 }
 
 TEST_F(AppSettingsTest, LaunchParametersWinOverTheSettingsFile) {
-    const QByteArray ini = "[APP]\r\nMUTEX=FromIni\r\nCLSNM=IniClass\r\nWINNM=IniName\r\nDEVSHOW=1\r\n";
+    const QByteArray ini =
+        "[APP]\r\nMUTEX=FromIni\r\nCLSNM=IniClass\r\nWINNM=IniName\r\nDEVSHOW=1\r\n";
     struct Case {
         QString args;
         QString mutex, clsnm, winnm;
@@ -86,7 +87,8 @@ TEST_F(AppSettingsTest, LaunchParametersWinOverTheSettingsFile) {
 // found, read and never emptied.
 TEST_F(AppSettingsTest, LongInstallationPathKeepsItsSettings) {
     QString deep = exeDir;
-    while (deep.size() < 400) deep += "/디렉터리-long-folder-name";
+    while (deep.size() < 400)
+        deep += "/디렉터리-long-folder-name";
     ASSERT_TRUE(QDir().mkpath(deep));
     platform::SetModuleFileNameForTesting(deep + "/VelkSTKApp");
     const QByteArray ini = "[APP]\nWINNM=Deep\n";

@@ -23,7 +23,8 @@ TEST_F(FrameworkTest, TimersFireAtTheirDueTimesInOrder) {
     ASSERT_TRUE(w.CreateTopLevel());
     std::vector<std::pair<std::int64_t, UINT_PTR>> fired;
     w.onMessage = [&](UINT m, WPARAM id, LPARAM) {
-        if (m == WM_TIMER) fired.push_back({clock.NowMs(), id});
+        if (m == WM_TIMER)
+            fired.push_back({clock.NowMs(), id});
     };
     w.SetTimer(1, 30);
     w.SetTimer(2, 50);
@@ -39,7 +40,8 @@ TEST_F(FrameworkTest, SettingATimerAgainRearmsItAndKillingStopsIt) {
     ASSERT_TRUE(w.CreateTopLevel());
     std::vector<std::int64_t> fired;
     w.onMessage = [&](UINT m, WPARAM, LPARAM) {
-        if (m == WM_TIMER) fired.push_back(clock.NowMs());
+        if (m == WM_TIMER)
+            fired.push_back(clock.NowMs());
     };
     w.SetTimer(7, 100);
     clock.Advance(50);
@@ -59,7 +61,8 @@ TEST_F(FrameworkTest, TimerHandlerThatDestroysItsWindowStopsCleanly) {
         int* count;
         explicit SelfClosing(int* c) : count(c) {}
         void OnTimer(UINT_PTR) override {
-            if (++*count == 2) DestroyWindow();
+            if (++*count == 2)
+                DestroyWindow();
         }
         void PostNcDestroy() override { delete this; }
     };
@@ -82,16 +85,19 @@ TEST_F(FrameworkTest, PostedMessagesArriveInOrderAndDeadTargetsDisposeTheirPaylo
     ASSERT_TRUE(b->CreateTopLevel());
     HWND bh = b->m_hWnd;
     a.onMessage = [](UINT m, WPARAM w, LPARAM) {
-        if (m == WM_TEST) delete reinterpret_cast<int*>(w);
+        if (m == WM_TEST)
+            delete reinterpret_cast<int*>(w);
     };
-    for (int i = 0; i < 5; ++i) PostMessage(a.m_hWnd, WM_TEST, WPARAM(new int(i)), i);
+    for (int i = 0; i < 5; ++i)
+        PostMessage(a.m_hWnd, WM_TEST, WPARAM(new int(i)), i);
     PostMessage(bh, WM_TEST, WPARAM(new int(99)), 0);
     g_disposed = 0;
     b->DestroyWindow();
     delete b;
     DeliverPostedMessages();
     ASSERT_EQ(a.received.size(), 5u);
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(a.received[i].lParam, i);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(a.received[i].lParam, i);
     EXPECT_EQ(g_disposed, 1);
     // Nothing reaches a handle whose window is gone.
     EXPECT_EQ(SendMessage(bh, WM_TEST, 0, 0), 0);
@@ -190,8 +196,8 @@ TEST(Geometry, RectanglesHaveExclusiveRightAndBottomEdges) {
         POINT p;
         BOOL inside;
     };
-    const Case cases[] = {{{10, 20}, TRUE},  {{29, 39}, TRUE},  {{30, 39}, FALSE},
-                          {{29, 40}, FALSE}, {{9, 25}, FALSE},  {{15, 19}, FALSE}};
+    const Case cases[] = {{{10, 20}, TRUE},  {{29, 39}, TRUE}, {{30, 39}, FALSE},
+                          {{29, 40}, FALSE}, {{9, 25}, FALSE}, {{15, 19}, FALSE}};
     for (const Case& c : cases) {
         EXPECT_EQ(PtInRect(&r, c.p), c.inside) << c.p.x << "," << c.p.y;
     }

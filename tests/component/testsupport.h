@@ -24,9 +24,11 @@ public:
     explicit RecordingWnd(std::vector<UINT> watched) : m_watched(std::move(watched)) {}
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
         for (UINT w : m_watched) {
-            if (w == message) received.push_back({message, wParam, lParam});
+            if (w == message)
+                received.push_back({message, wParam, lParam});
         }
-        if (onMessage) onMessage(message, wParam, lParam);
+        if (onMessage)
+            onMessage(message, wParam, lParam);
         return CWnd::WindowProc(message, wParam, lParam);
     }
     bool CreateTopLevel(DWORD style = WS_POPUP, DWORD exStyle = 0) {

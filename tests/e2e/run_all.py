@@ -12,9 +12,11 @@ here = os.path.dirname(os.path.abspath(__file__))
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--binary", required=True)
+    parser.add_argument("--host", required=True, help="the bridge test host")
     parser.add_argument("-k", dest="pattern", default=None, help="only tests matching this")
     args = parser.parse_args()
     os.environ["VELK_BINARY"] = os.path.abspath(args.binary)
+    os.environ["VELK_HOST"] = os.path.abspath(args.host)
     sys.path.insert(0, here)
 
     loader = unittest.TestLoader()

@@ -1,0 +1,26 @@
+#include "bridge/Extension.h"
+
+// One line without breaks; the pieces below are joined by the compiler.
+const char16_t kExtensionCode[] =
+    u"var MApp;"
+    u"if (!MApp)  MApp = {};"
+    u"(function() {"
+    u"\tMApp.isPC = function() {"
+    u"\t\treturn true;"
+    u"\t};"
+    u"\tMApp.jsPacket = function(str, callback) {"
+    u"\t\tnative function jsPacket();"
+    u"\t\treturn jsPacket(str, callback);"
+    u"\t};"
+    u"})();"
+    u"var Zunta;"
+    u"if (!Zunta)  Zunta = {};"
+    u"(function() {"
+    u"\tZunta.isPC = function() {"
+    u"\t\treturn true;"
+    u"\t};"
+    u"\tZunta.jsPacket = function(str, callback) {"
+    u"\t\tnative function jsPacket();"
+    u"\t\treturn jsPacket(str, callback);"
+    u"\t};"
+    u"})();";

@@ -1,0 +1,304 @@
+#include "client/ClientHandler.h"
+
+#include "app/Messages.h"
+#include "app/VelkSTKApp.h"
+#include "engine/cef_app.h"
+#include "framework/afxwin.h"
+#include "packet/Packet.h"
+#include "platform/shell.h"
+
+namespace {
+
+// Re-applies a window's changed frame styles without moving, sizing or
+// re-ordering it.
+constexpr UINT kFrameChangedOnly =
+    SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED | SWP_NOOWNERZORDER;
+static_assert(kFrameChangedOnly == 0x227);
+
+// A title that starts with this marker makes its window topmost.
+const QString kTopmostMarker = QStringLiteral("TOP|");
+
+void AddWindowStyle(HWND h, int index, DWORD add) {
+    SetWindowLongW(h, index, static_cast<LONG>(static_cast<DWORD>(GetWindowLongW(h, index)) | add));
+}
+
+void RemoveWindowStyle(HWND h, int index, DWORD remove) {
+    SetWindowLongW(h, index,
+                   static_cast<LONG>(static_cast<DWORD>(GetWindowLongW(h, index)) & ~remove));
+}
+
+// Hands the pointer-to-packet message to the window's queue; the receiver
+// deletes the packet. A message that cannot even be queued (no window) takes
+// its packet with it.
+void PostPacket(HWND h, CPacket* packet) {
+    if (!PostMessage(h, WM_APP_PACKET, reinterpret_cast<WPARAM>(packet), 0))
+        delete packet;
+}
+
+// The hit-test code of a page's resize command.
+int ResizeHitTest(int command) {
+    switch (command) {
+        case 11:
+            return HTTOP;
+        case 12:
+            return HTBOTTOM;
+        case 13:
+            return HTTOPLEFT;
+        case 14:
+            return HTBOTTOMRIGHT;
+        case 15:
+            return HTTOPRIGHT;
+        case 16:
+            return HTBOTTOMLEFT;
+        case 17:
+            return HTLEFT;
+        case 18:
+            return HTRIGHT;
+        default:
+            return 0;
+    }
+}
+
+}  // namespace
+
+ClientHandler::ClientHandler() = default;
+ClientHandler::~ClientHandler() = default;
+
+HWND ClientHandler::HostWindow(CefRefPtr<CefBrowser> browser) {
+    CefRefPtr<CefBrowserHost> host = browser->GetHost();
+    if (!host)
+        return nullptr;
+    HWND w = host->GetWindowHandle();
+    return browser->IsPopup() ? GetAncestor(w, GA_ROOT) : GetParent(w);
+}
+
+void ClientHandler::PostLoadPacket(CefRefPtr<CefBrowser> browser, CPacket* packet) {
+    // A page popup's top-level window belongs to the engine: nothing there
+    // reads packets or would delete them, so its load events are dropped.
+    if (browser->IsPopup()) {
+        delete packet;
+        return;
+    }
+    PostPacket(HostWindow(browser), packet);
+}
+
+// ---------------------------------------------------------------------------
+// Load events.
+
+void ClientHandler::OnLoadingStateChange(CefRefPtr<CefBrowser> browser, bool isLoading,
+                                         bool canGoBack, bool canGoForward) {
+    auto* p = new CPacket(GBN_LOADING_STATE);
+    p->AddInt(QStringLiteral("LOADING"), isLoading ? 1 : 0);
+    p->AddInt(QStringLiteral("BACK"), canGoBack ? 1 : 0);
+    p->AddInt(QStringLiteral("FORWARD"), canGoForward ? 1 : 0);
+    PostLoadPacket(browser, p);
+}
+
+void ClientHandler::OnLoadStart(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame>) {
+    PostLoadPacket(browser, new CPacket(GBN_LOAD_START));
+}
+
+void ClientHandler::OnLoadEnd(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame>,
+                              int httpStatusCode) {
+    auto* p = new CPacket(GBN_LOAD_END);
+    p->AddInt(QStringLiteral("CODE"), httpStatusCode);
+    PostLoadPacket(browser, p);
+}
+
+void ClientHandler::OnLoadError(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame>, int errorCode,
+                                const CefString& errorText, const CefString& failedUrl) {
+    // Added field by field, so a '%' in the text or address stays as it is.
+    auto* p = new CPacket(GBN_LOAD_ERROR);
+    p->AddInt(QStringLiteral("CODE"), errorCode);
+    p->AddString(QStringLiteral("TXT"), errorText);
+    p->AddString(QStringLiteral("URL"), failedUrl);
+    PostLoadPacket(browser, p);
+}
+
+// ---------------------------------------------------------------------------
+// Life span.
+
+bool ClientHandler::OnBeforePopup(CefRefPtr<CefBrowser>, CefRefPtr<CefFrame>,
+                                  const CefString& targetUrl, const CefString&,
+                                  cef_window_open_disposition_t, bool, const CefPopupFeatures&,
+                                  CefWindowInfo&, CefRefPtr<CefClient>& client, CefBrowserSettings&,
+                                  bool*) {
+    client = this;
+    m_popupFrame = targetUrl.contains(QStringLiteral("hdr=1"));
+    return false;
+}
+
+void ClientHandler::OnAfterCreated(CefRefPtr<CefBrowser> browser) {
+    HWND host = HostWindow(browser);
+    if (!browser->IsPopup()) {
+        // The receiver takes its own reference during the call.
+        SendMessage(host, WM_APP_BROWSER_CREATED, static_cast<WPARAM>(browser->GetIdentifier()),
+                    reinterpret_cast<LPARAM>(browser.get()));
+        return;
+    }
+    if (m_popupFrame)
+        return;
+    // A frameless page popup: the application's icon, no caption, no sizing
+    // frame, no modal frame.
+    HICON icon = LoadIconW(nullptr, IDI_APPLICATION_ICON);
+    SendMessage(host, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    SendMessage(host, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    RemoveWindowStyle(host, GWL_STYLE, WS_CAPTION | WS_THICKFRAME);
+    RemoveWindowStyle(host, GWL_EXSTYLE, WS_EX_DLGMODALFRAME);
+    SetWindowPos(host, nullptr, 0, 0, 0, 0, kFrameChangedOnly);
+}
+
+void ClientHandler::OnBeforeClose(CefRefPtr<CefBrowser>) {
+    // No pause follows: the user-interface thread runs every window, and
+    // sleeping here would freeze all of them whenever any browser closes.
+    CefQuitMessageLoop();
+}
+
+// ---------------------------------------------------------------------------
+// Context menu.
+
+void ClientHandler::OnBeforeContextMenu(CefRefPtr<CefBrowser>, CefRefPtr<CefFrame>,
+                                        CefRefPtr<CefContextMenuParams>,
+                                        CefRefPtr<CefMenuModel> model) {
+    if (VelkApp().m_devShow != 0) {
+        model->AddItem(kShowDevToolsCommand, QStringLiteral("SHOW DEV TOOL"));
+        model->AddItem(kCloseDevToolsCommand, QStringLiteral("CLOSE DEV TOOLS"));
+    } else {
+        // An empty model shows no menu at all.
+        model->Clear();
+    }
+}
+
+bool ClientHandler::OnContextMenuCommand(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame>,
+                                         CefRefPtr<CefContextMenuParams>, int commandId, int) {
+    CefRefPtr<CefBrowserHost> host = browser->GetHost();
+    if (!host)
+        return false;
+    if (commandId == kShowDevToolsCommand) {
+        CefWindowInfo info;
+        info.SetAsPopup(host->GetWindowHandle(), QStringLiteral("DevTools"));
+        host->ShowDevTools(info, host->GetClient(), CefBrowserSettings(), CefPoint{0, 0});
+    } else if (commandId == kCloseDevToolsCommand) {
+        host->CloseDevTools();
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------------------
+// Titles.
+
+void ClientHandler::OnTitleChange(CefRefPtr<CefBrowser> browser, const CefString& title) {
+    // Every title decides the topmost state of its window.
+    HWND h = HostWindow(browser);
+    if (title.startsWith(kTopmostMarker)) {
+        SetWindowTextW(h, title.mid(kTopmostMarker.size()));
+        SetWindowPos(h, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    } else {
+        SetWindowTextW(h, title);
+        SetWindowPos(h, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Page packets.
+
+bool ClientHandler::OnProcessMessageReceived(CefRefPtr<CefBrowser> browser, CefProcessId,
+                                             CefRefPtr<CefProcessMessage> message) {
+    if (message->GetName() != QLatin1String("jsPacket"))
+        return true;
+    const QString text = message->GetArgumentList()->GetValue(0)->GetString();
+    if (!browser->IsPopup()) {
+        // Our own window acts on the packet.
+        PostPacket(HostWindow(browser), new CPacket(text));
+        return true;
+    }
+    CPacket packet(text);
+    HandlePopupPacket(browser, packet);
+    return true;
+}
+
+void ClientHandler::ForwardToMainWindow(CPacket& packet, LPARAM context) {
+    CWnd* main = AfxGetMainWnd();
+    if (!main)
+        return;
+    CPacket local(packet.GetText());
+    SendMessage(main->m_hWnd, WM_APP_PACKET, reinterpret_cast<WPARAM>(&local), context);
+}
+
+void ClientHandler::HandlePopupPacket(CefRefPtr<CefBrowser> browser, CPacket& packet) {
+    // Packets of other kinds go to the main window marked 2, which it ignores.
+    if (packet.GetInt(QStringLiteral("GBN"), 0) != GBN_COMMAND) {
+        ForwardToMainWindow(packet, 2);
+        return;
+    }
+    HWND r = HostWindow(browser);
+    const int command = packet.GetInt(QStringLiteral("CMD"), 0);
+    switch (command) {
+        case 1:
+            PostMessage(r, WM_CLOSE, 0, 0);
+            break;
+        case 2:
+            ShowWindow(r, SW_MINIMIZE);
+            break;
+        case 3:
+            if (IsIconic(r) ||
+                (static_cast<DWORD>(GetWindowLongW(r, GWL_STYLE)) & WS_MAXIMIZE) != 0) {
+                ShowWindow(r, SW_RESTORE);
+            } else {
+                ShowWindow(r, SW_MAXIMIZE);
+            }
+            SetForegroundWindow(r);
+            break;
+        case 6:
+        case 21:
+        case 25:
+            break;
+        case 10:
+            // The window manager's move loop follows the held mouse button.
+            ReleaseCapture();
+            PostMessage(r, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+            break;
+        case 11:
+        case 12:
+        case 13:
+        case 14:
+        case 15:
+        case 16:
+        case 18:
+            AddWindowStyle(r, GWL_STYLE, WS_THICKFRAME);
+            ReleaseCapture();
+            PostMessage(r, WM_NCLBUTTONDOWN, static_cast<WPARAM>(ResizeHitTest(command)), 0);
+            break;
+        case 17:
+            // The left edge resizes without adding the sizing frame.
+            ReleaseCapture();
+            PostMessage(r, WM_NCLBUTTONDOWN, static_cast<WPARAM>(ResizeHitTest(command)), 0);
+            break;
+        case 19:
+            SetWindowPos(r, nullptr, packet.GetInt(QStringLiteral("XX"), 0),
+                         packet.GetInt(QStringLiteral("YY"), 0),
+                         packet.GetInt(QStringLiteral("WW"), 800),
+                         packet.GetInt(QStringLiteral("HH"), 600), SWP_SHOWWINDOW);
+            break;
+        case 22:
+            RemoveWindowStyle(r, GWL_STYLE, WS_THICKFRAME);
+            SetWindowPos(r, nullptr, 0, 0, 0, 0, kFrameChangedOnly);
+            break;
+        case 23: {
+            // Opens in the user's browser; the result is not checked.
+            const QString url = packet.GetString(QStringLiteral("URL"), QString());
+            if (!url.isEmpty()) {
+                ShellExecuteW(nullptr, QStringLiteral("open"), url, QString(), QString(), SW_SHOW);
+            }
+            break;
+        }
+        case 31:
+            if (CefRefPtr<CefFrame> frame = browser->GetMainFrame()) {
+                frame->ExecuteJavaScript(QStringLiteral("JSVer(1)"), frame->GetURL(), 0);
+            }
+            break;
+        default:
+            ForwardToMainWindow(packet, 0);
+            break;
+    }
+}

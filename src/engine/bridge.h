@@ -1,0 +1,34 @@
+// The browser end of the script bridge: one object per page, reached by the
+// page's stubs through the web channel.
+#pragma once
+
+#include <QObject>
+
+#include "engine/cef_browser.h"
+#include "engine/cef_v8.h"
+
+namespace engine {
+
+// Hands a native-function call to the extension that declared `name`, with
+// `browser` as the current script context. False when nobody handled it.
+bool CallNativeFunction(CefRefPtr<CefBrowser> browser, const QString& name,
+                        const CefV8ValueList& arguments);
+
+// Decodes the typed argument list a stub sends: [{"t": type, "s": text}].
+CefV8ValueList DecodeArguments(const QString& payload);
+
+class BridgeObject : public QObject {
+    Q_OBJECT
+public:
+    explicit BridgeObject(QObject* parent = nullptr) : QObject(parent) {}
+    void SetBrowser(CefBrowser* browser) { m_browser = browser; }
+
+public slots:
+    // One call of a native function from a page, in call order.
+    void call(const QString& name, const QString& payload);
+
+private:
+    CefBrowser* m_browser = nullptr;  // owns this object's page; outlives it
+};
+
+}  // namespace engine

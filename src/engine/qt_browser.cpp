@@ -1,0 +1,594 @@
+#include "engine/qt_browser.h"
+
+#include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QMenu>
+#include <QWebChannel>
+#include <QWebEngineCertificateError>
+#include <QWebEngineHistory>
+#include <QWebEngineLoadingInfo>
+#include <QWebEngineNewWindowRequest>
+#include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineSettings>
+#include <cmath>
+#include <set>
+
+#include "engine/context.h"
+
+namespace engine {
+namespace {
+
+std::set<QtBrowser*>& LiveBrowsers() {
+    static auto* set = new std::set<QtBrowser*>();
+    return *set;
+}
+
+int g_nextId = 0;
+BrowserFactory g_factory;
+QWebEngineProfile* g_devToolsProfile = nullptr;
+
+// The engine accepts zoom factors from 0.25 to 5 only; beyond them a
+// request would be silently ignored.
+double ZoomFactorOfLevel(double level) {
+    const double factor = std::pow(1.2, level);
+    if (!std::isfinite(factor))
+        return level > 0 ? 5.0 : 0.25;
+    return std::clamp(factor, 0.25, 5.0);
+}
+
+constexpr int kDefaultPopupWidth = 800;
+constexpr int kDefaultPopupHeight = 600;
+
+// The child of a browser window that holds the view (where drag and drop
+// is revoked).
+class ViewHost : public CWnd {
+protected:
+    void OnSize(UINT type, int cx, int cy) override {
+        CWnd::OnSize(type, cx, cy);
+        for (QObject* child : GetPeer()->children()) {
+            if (auto* view = qobject_cast<QWebEngineView*>(child))
+                view->setGeometry(0, 0, cx, cy);
+        }
+    }
+    void PostNcDestroy() override { delete this; }
+};
+
+bool EngineCreateBrowser(const CefWindowInfo& info, CefRefPtr<CefClient> client,
+                         const CefString& url, const CefBrowserSettings& settings) {
+    Context& ctx = GetContext();
+    if (!ctx.initialized || !ctx.profile)
+        return false;
+    if (info.parent_window && !IsWindow(info.parent_window))
+        return false;
+    CefRefPtr<QtBrowser> browser =
+        QtBrowser::Create(info, client, settings, info.parent_window == nullptr, ctx.profile);
+    if (!browser)
+        return false;
+    // The library announces the browser once it exists; the first load is
+    // already on its way.
+    if (!url.isEmpty())
+        browser->LoadURL(url);
+    if (client) {
+        if (CefRefPtr<CefLifeSpanHandler> h = client->GetLifeSpanHandler()) {
+            QueueCallback([h, browser] { h->OnAfterCreated(browser.get()); });
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+void SetBrowserFactory(BrowserFactory factory) {
+    g_factory = std::move(factory);
+}
+
+// ---------------------------------------------------------------------------
+
+EnginePage::EnginePage(QWebEngineProfile* profile, QObject* parent)
+    : QWebEnginePage(profile, parent) {
+    // Certificate errors are accepted, as the library settings ask.
+    connect(this, &QWebEnginePage::certificateError, this, [](QWebEngineCertificateError error) {
+        if (GetContext().settings.ignore_certificate_errors) {
+            error.acceptCertificate();
+        } else {
+            error.rejectCertificate();
+        }
+    });
+}
+
+void EnginePage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,
+                                          const QString& message, int line, const QString& source) {
+    // Page messages are noise for a user; they are shown only when asked for.
+    static const bool show = qEnvironmentVariableIsSet("VELK_PAGE_CONSOLE");
+    if (show) {
+        qInfo("page console [%d] %s:%d: %s", int(level), qUtf8Printable(source), line,
+              qUtf8Printable(message));
+    }
+}
+
+EngineView::EngineView(QtBrowser* browser, QWidget* parent)
+    : QWebEngineView(parent), m_browser(browser) {}
+
+void EngineView::contextMenuEvent(QContextMenuEvent* event) {
+    if (!m_browser)
+        return;
+    m_browser->ShowContextMenu(event->globalPos(), event->pos());
+}
+
+void BrowserWindow::OnSize(UINT type, int cx, int cy) {
+    CWnd::OnSize(type, cx, cy);
+    if (m_browser)
+        m_browser->FitView();
+}
+
+void BrowserWindow::OnDestroy() {
+    if (m_browser)
+        m_browser->WindowGone();
+    CWnd::OnDestroy();
+}
+
+void PopupWindow::OnSize(UINT type, int cx, int cy) {
+    CWnd::OnSize(type, cx, cy);
+    if (m_browser && m_browser->GetWindowHandle()) {
+        ::SetWindowPos(m_browser->GetWindowHandle(), nullptr, 0, 0, cx, cy, SWP_NOZORDER);
+    }
+}
+
+void PopupWindow::OnClose() {
+    if (m_browser) {
+        m_browser->CloseBrowser(false);
+    } else {
+        CWnd::OnClose();
+    }
+}
+
+// ---------------------------------------------------------------------------
+
+CefRefPtr<QtBrowser> QtBrowser::Create(const CefWindowInfo& info, CefRefPtr<CefClient> client,
+                                       const CefBrowserSettings& settings, bool popup,
+                                       QWebEngineProfile* profile) {
+    CefRefPtr<QtBrowser> b = new QtBrowser();
+    b->m_id = ++g_nextId;
+    b->m_popup = popup;
+    b->m_client = client;
+
+    HWND parent = info.parent_window;
+    int x = info.x, y = info.y, w = info.width, h = info.height;
+    if (popup) {
+        if (w == CW_USEDEFAULT || w <= 0)
+            w = kDefaultPopupWidth;
+        if (h == CW_USEDEFAULT || h <= 0)
+            h = kDefaultPopupHeight;
+        if (x == CW_USEDEFAULT)
+            x = 100;
+        if (y == CW_USEDEFAULT)
+            y = 100;
+        b->m_top = new PopupWindow(b.get());
+        const DWORD style =
+            info.style ? (info.style & ~WS_CHILD) : (WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+        if (!b->m_top->CreateEx(info.ex_style & ~WS_EX_NOACTIVATE,
+                                QStringLiteral("CefBrowserWindow"), info.window_name,
+                                style & ~WS_VISIBLE, x, y, w, h, nullptr, 0)) {
+            delete b->m_top;
+            b->m_top = nullptr;
+            return nullptr;
+        }
+        parent = b->m_top->m_hWnd;
+        RECT client{};
+        b->m_top->GetClientRect(&client);
+        x = 0;
+        y = 0;
+        w = client.right;
+        h = client.bottom;
+    }
+
+    b->m_window = new BrowserWindow(b.get());
+    const DWORD childStyle = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
+    if (!b->m_window->CreateEx(popup ? 0 : info.ex_style, QStringLiteral("CefBrowserWindow"),
+                               QString(), popup ? childStyle : (info.style | WS_CHILD), x, y,
+                               std::max(w, 0), std::max(h, 0), parent, 0)) {
+        delete b->m_window;
+        b->m_window = nullptr;
+        if (b->m_top)
+            b->m_top->DestroyWindow();
+        return nullptr;
+    }
+    auto* host = new ViewHost();
+    RECT r{0, 0, std::max(w, 0), std::max(h, 0)};
+    host->Create(QStringLiteral("Chrome_RenderWidgetHostHWND"), QString(), WS_CHILD | WS_VISIBLE, r,
+                 b->m_window, 0);
+    b->m_viewHost = host;
+
+    b->m_view = new EngineView(b.get(), host->GetPeer());
+    auto* page = new EnginePage(profile, b->m_view);
+    QWebEngineSettings* s = page->settings();
+    if (!settings.default_encoding.isEmpty())
+        s->setDefaultTextEncoding(settings.default_encoding);
+    if (settings.file_access_from_file_urls != STATE_DEFAULT) {
+        s->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls,
+                        settings.file_access_from_file_urls == STATE_ENABLED);
+    }
+    if (settings.web_security == STATE_DISABLED) {
+        // The rest of the same-origin rules fall with the engine switch set
+        // at start-up; file pages may reach the network as well.
+        s->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+    }
+    b->Attach(page);
+    b->m_view->setGeometry(0, 0, std::max(w, 0), std::max(h, 0));
+    b->m_view->show();
+    if (info.ex_style & WS_EX_NOACTIVATE)
+        b->m_view->setAttribute(Qt::WA_ShowWithoutActivating);
+
+    if (b->m_top)
+        b->m_top->ShowWindow(SW_SHOW);
+    LiveBrowsers().insert(b.get());
+    return b;
+}
+
+void QtBrowser::Attach(QWebEnginePage* page) {
+    m_page = page;
+    m_view->setPage(page);
+    m_bridge = new BridgeObject(page);
+    m_bridge->SetBrowser(this);
+    m_channel = new QWebChannel(page);
+    m_channel->registerObject(QStringLiteral("velkBridge"), m_bridge);
+    page->setWebChannel(m_channel, QWebEngineScript::MainWorld);
+
+    QObject::connect(page, &QWebEnginePage::loadingChanged, page,
+                     [this](const QWebEngineLoadingInfo& info) { OnLoadingChanged(info); });
+    QObject::connect(page, &QWebEnginePage::titleChanged, page, [this](const QString& title) {
+        CefRefPtr<QtBrowser> self(this);
+        Notify(&CefClient::GetDisplayHandler, [self, title](CefRefPtr<CefDisplayHandler> h) {
+            h->OnTitleChange(self.get(), title);
+        });
+    });
+    QObject::connect(page, &QWebEnginePage::urlChanged, page, [this](const QUrl& url) {
+        CefRefPtr<QtBrowser> self(this);
+        const QString u = url.toString();
+        Notify(&CefClient::GetDisplayHandler, [self, u](CefRefPtr<CefDisplayHandler> h) {
+            h->OnAddressChange(self.get(), self.get(), u);
+        });
+    });
+    QObject::connect(page, &QWebEnginePage::newWindowRequested, page,
+                     [this](QWebEngineNewWindowRequest& request) { OnNewWindow(request); });
+    QObject::connect(page, &QWebEnginePage::windowCloseRequested, page,
+                     [this] { CloseBrowser(false); });
+}
+
+QtBrowser::~QtBrowser() {
+    LiveBrowsers().erase(this);
+}
+
+template <class H, class F>
+void QtBrowser::Notify(CefRefPtr<H> (CefClient::*getter)(), F&& call) {
+    if (m_closed || !m_client)
+        return;
+    CefRefPtr<H> handler = (m_client.get()->*getter)();
+    if (!handler)
+        return;
+    QueueCallback([handler, call = std::forward<F>(call)] { call(handler); });
+}
+
+void QtBrowser::OnLoadingChanged(const QWebEngineLoadingInfo& info) {
+    CefRefPtr<QtBrowser> self(this);
+    const bool back = m_page && m_page->history()->canGoBack();
+    const bool forward = m_page && m_page->history()->canGoForward();
+    if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
+        m_loading = true;
+        m_startedSinceLoadUrl = true;
+        Notify(&CefClient::GetLoadHandler, [self, back, forward](CefRefPtr<CefLoadHandler> h) {
+            h->OnLoadingStateChange(self.get(), true, back, forward);
+        });
+        Notify(&CefClient::GetLoadHandler,
+               [self](CefRefPtr<CefLoadHandler> h) { h->OnLoadStart(self.get(), self.get()); });
+        return;
+    }
+    m_loading = false;
+    m_hasDocument = true;
+    const int code = info.errorCode();
+    const QString text = info.errorString();
+    const QString url = info.url().toString();
+    if (info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain) {
+        // Every HTTP response ends its load with its status, 404 and 500
+        // pages included (the engine calls those failed loads).
+        Notify(&CefClient::GetLoadHandler, [self, code](CefRefPtr<CefLoadHandler> h) {
+            h->OnLoadEnd(self.get(), self.get(), code);
+        });
+    } else if (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus) {
+        Notify(&CefClient::GetLoadHandler,
+               [self](CefRefPtr<CefLoadHandler> h) { h->OnLoadEnd(self.get(), self.get(), 200); });
+    } else {
+        const int errorCode = info.status() == QWebEngineLoadingInfo::LoadStoppedStatus
+                                  ? static_cast<int>(ERR_ABORTED)
+                                  : (code != 0 ? code : -2);
+        const QString errorText = info.status() == QWebEngineLoadingInfo::LoadStoppedStatus
+                                      ? QStringLiteral("ERR_ABORTED")
+                                      : text;
+        Notify(&CefClient::GetLoadHandler,
+               [self, errorCode, errorText, url](CefRefPtr<CefLoadHandler> h) {
+                   h->OnLoadError(self.get(), self.get(), errorCode, errorText, url);
+               });
+    }
+    // Scripts asked for while a new page was on its way run in that page.
+    if (m_startedSinceLoadUrl && m_awaitingLoad) {
+        m_awaitingLoad = false;
+        const QStringList scripts = std::exchange(m_pendingScripts, {});
+        for (const QString& s : scripts)
+            ExecuteJavaScript(s, QString(), 0);
+    }
+    Notify(&CefClient::GetLoadHandler, [self, back, forward](CefRefPtr<CefLoadHandler> h) {
+        h->OnLoadingStateChange(self.get(), false, back, forward);
+    });
+}
+
+void QtBrowser::OnNewWindow(QWebEngineNewWindowRequest& request) {
+    if (m_closed)
+        return;
+    CefRefPtr<QtBrowser> self(this);
+    CefWindowInfo info;
+    info.SetAsPopup(nullptr, QString());
+    const QRect g = request.requestedGeometry();
+    CefPopupFeatures features;
+    if (g.width() > 0 && g.height() > 0) {
+        features = CefPopupFeatures{g.x(), g.y(), g.width(), g.height(), true, true, true, true};
+        info.x = g.x();
+        info.y = g.y();
+        info.width = g.width();
+        info.height = g.height();
+    }
+    cef_window_open_disposition_t disposition = WOD_NEW_POPUP;
+    if (request.destination() == QWebEngineNewWindowRequest::InNewTab ||
+        request.destination() == QWebEngineNewWindowRequest::InNewBackgroundTab) {
+        disposition = WOD_NEW_FOREGROUND_TAB;
+    } else if (request.destination() == QWebEngineNewWindowRequest::InNewWindow) {
+        disposition = WOD_NEW_WINDOW;
+    }
+    CefRefPtr<CefClient> client = m_client;
+    CefBrowserSettings settings;
+    settings.default_encoding = QStringLiteral("UTF-8");
+    bool noJavascriptAccess = false;
+    // The client decides before anything is created; an ignored request
+    // still gives the opener a window object.
+    if (m_client) {
+        if (CefRefPtr<CefLifeSpanHandler> h = m_client->GetLifeSpanHandler()) {
+            if (h->OnBeforePopup(this, this, request.requestedUrl().toString(), QString(),
+                                 disposition, request.isUserInitiated(), features, info, client,
+                                 settings, &noJavascriptAccess)) {
+                return;
+            }
+        }
+    }
+    CefRefPtr<QtBrowser> popup =
+        Create(info, client, settings, true, m_page ? m_page->profile() : GetContext().profile);
+    if (!popup)
+        return;
+    request.openIn(popup->Page());
+    if (client) {
+        if (CefRefPtr<CefLifeSpanHandler> h = client->GetLifeSpanHandler()) {
+            QueueCallback([h, popup] { h->OnAfterCreated(popup.get()); });
+        }
+    }
+}
+
+bool QtBrowser::CanGoBack() {
+    return m_page && m_page->history()->canGoBack();
+}
+
+void QtBrowser::GoBack() {
+    if (m_page)
+        m_page->triggerAction(QWebEnginePage::Back);
+}
+
+void QtBrowser::Reload() {
+    if (m_page)
+        m_page->triggerAction(QWebEnginePage::Reload);
+}
+
+void QtBrowser::ReloadIgnoreCache() {
+    if (m_page)
+        m_page->triggerAction(QWebEnginePage::ReloadAndBypassCache);
+}
+
+bool QtBrowser::SendProcessMessage(CefProcessId target, CefRefPtr<CefProcessMessage> message) {
+    if (!message || m_closed)
+        return false;
+    // Only the browser side handles process messages.
+    if (target != PID_BROWSER || !m_client)
+        return false;
+    CefRefPtr<QtBrowser> self(this);
+    CefRefPtr<CefClient> client = m_client;
+    QueueCallback([client, self, message] {
+        client->OnProcessMessageReceived(self.get(), PID_RENDERER, message);
+    });
+    return true;
+}
+
+void QtBrowser::Finish() {
+    if (m_closed)
+        return;
+    CefRefPtr<QtBrowser> self(this);
+    Notify(&CefClient::GetLifeSpanHandler,
+           [self](CefRefPtr<CefLifeSpanHandler> h) { h->OnBeforeClose(self.get()); });
+    m_closed = true;
+    LiveBrowsers().erase(this);
+    if (m_devTools)
+        m_devTools->CloseBrowser(true);
+    if (m_bridge)
+        m_bridge->SetBrowser(nullptr);
+    if (m_view) {
+        m_view->Detach();
+        m_view->hide();
+        // The page goes with the view, before the profile does.
+        m_view->deleteLater();
+    }
+    if (m_window)
+        m_window->Detach();
+    if (m_top)
+        m_top->Detach();
+}
+
+void QtBrowser::CloseBrowser(bool) {
+    if (m_closed)
+        return;
+    CefRefPtr<QtBrowser> self(this);
+    BrowserWindow* window = m_window;
+    PopupWindow* top = m_top;
+    Finish();
+    m_window = nullptr;
+    m_top = nullptr;
+    if (top) {
+        top->DestroyWindow();
+    } else if (window) {
+        window->DestroyWindow();
+    }
+}
+
+void QtBrowser::WindowGone() {
+    // The host window went (and this browser's window with it).
+    CefRefPtr<QtBrowser> self(this);
+    PopupWindow* top = m_top;
+    Finish();
+    m_window = nullptr;
+    m_top = nullptr;
+    if (top && IsWindow(top->m_hWnd))
+        top->DestroyWindow();
+}
+
+void QtBrowser::FitView() {
+    if (!m_window || !m_viewHost)
+        return;
+    RECT r{};
+    m_window->GetClientRect(&r);
+    m_viewHost->MoveWindow(0, 0, r.right, r.bottom, TRUE);
+}
+
+void QtBrowser::SetZoomLevel(double level) {
+    m_zoomLevel = level;
+    if (m_page)
+        m_page->setZoomFactor(ZoomFactorOfLevel(level));
+}
+
+void QtBrowser::ShowDevTools(const CefWindowInfo& windowInfo, CefRefPtr<CefClient> client,
+                             const CefBrowserSettings& settings, const CefPoint&) {
+    if (m_closed || !m_page)
+        return;
+    if (m_devTools && !m_devTools->m_closed) {
+        if (m_devTools->m_top)
+            m_devTools->m_top->SetForegroundWindow();
+        return;
+    }
+    // The tools get a profile of their own, so the pages' extensions are
+    // not injected into them.
+    if (!g_devToolsProfile)
+        g_devToolsProfile = new QWebEngineProfile();
+    CefWindowInfo info = windowInfo;
+    info.parent_window = nullptr;
+    m_devTools = Create(info, client, settings, true, g_devToolsProfile);
+    if (!m_devTools)
+        return;
+    m_page->setDevToolsPage(m_devTools->Page());
+    if (client) {
+        if (CefRefPtr<CefLifeSpanHandler> h = client->GetLifeSpanHandler()) {
+            CefRefPtr<QtBrowser> tools = m_devTools;
+            QueueCallback([h, tools] { h->OnAfterCreated(tools.get()); });
+        }
+    }
+}
+
+void QtBrowser::CloseDevTools() {
+    if (!m_devTools)
+        return;
+    if (m_page)
+        m_page->setDevToolsPage(nullptr);
+    m_devTools->CloseBrowser(true);
+    m_devTools = nullptr;
+}
+
+void QtBrowser::LoadURL(const CefString& url) {
+    if (m_closed || !m_page)
+        return;
+    m_awaitingLoad = true;
+    m_startedSinceLoadUrl = false;
+    m_page->load(QUrl(url));
+}
+
+void QtBrowser::ExecuteJavaScript(const CefString& code, const CefString&, int) {
+    if (m_closed || !m_page)
+        return;
+    // Right after a load was asked for, a script would run in the old
+    // document and be lost with it; it waits for the new one instead.
+    if (m_awaitingLoad) {
+        m_pendingScripts << code;
+        return;
+    }
+    m_page->runJavaScript(code, QWebEngineScript::MainWorld);
+}
+
+CefString QtBrowser::GetURL() {
+    return m_page ? m_page->url().toString() : CefString();
+}
+
+void QtBrowser::ShowContextMenu(const QPoint& globalPos, const QPoint& localPos) {
+    if (m_closed || !m_view || !m_client)
+        return;
+    CefRefPtr<CefContextMenuHandler> handler = m_client->GetContextMenuHandler();
+    QMenu* standard = m_view->createStandardContextMenu();
+    CefRefPtr<CefMenuModel> model = CefMenuModel::Create();
+    int i = 0;
+    for (QAction* a : standard->actions()) {
+        if (a->isSeparator()) {
+            model->AddSeparator();
+        } else {
+            model->AddStandardItem(++i, a->text(), a);
+        }
+    }
+    CefRefPtr<CefContextMenuParams> params = new CefContextMenuParams(localPos.x(), localPos.y());
+    CefRefPtr<QtBrowser> self(this);
+    if (handler)
+        handler->OnBeforeContextMenu(this, this, params, model);
+    if (model->GetCount() == 0) {
+        delete standard;
+        return;
+    }
+    QMenu menu;
+    for (const CefMenuModel::Item& item : model->Items()) {
+        if (item.commandId == -1 && !item.standardAction) {
+            menu.addSeparator();
+        } else if (item.standardAction) {
+            menu.addAction(static_cast<QAction*>(item.standardAction));
+        } else {
+            QAction* a = menu.addAction(item.label);
+            a->setData(item.commandId);
+        }
+    }
+    QAction* chosen = menu.exec(globalPos);
+    if (chosen && !chosen->data().isNull() && handler && !m_closed) {
+        handler->OnContextMenuCommand(this, this, params, chosen->data().toInt(), 0);
+    }
+    delete standard;
+}
+
+void QtBrowser::CloseAll() {
+    std::vector<CefRefPtr<QtBrowser>> all(LiveBrowsers().begin(), LiveBrowsers().end());
+    for (auto& b : all)
+        b->CloseBrowser(true);
+}
+
+void CloseAllBrowsers() {
+    QtBrowser::CloseAll();
+    // The views go before the profile of the developer tools.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    delete g_devToolsProfile;
+    g_devToolsProfile = nullptr;
+}
+
+}  // namespace engine
+
+bool CefBrowserHost::CreateBrowser(const CefWindowInfo& windowInfo, CefRefPtr<CefClient> client,
+                                   const CefString& url, const CefBrowserSettings& settings,
+                                   CefRefPtr<CefRequestContext>) {
+    if (engine::g_factory)
+        return engine::g_factory(windowInfo, client, url, settings);
+    return engine::EngineCreateBrowser(windowInfo, client, url, settings);
+}

@@ -1,0 +1,160 @@
+// The browsers of the engine over Qt WebEngine. A browser has its own
+// framework window (a child of its host window, or of the top-level window
+// of a page popup) holding one QWebEngineView; its page's events reach the
+// client through the engine's callback queue.
+//
+// Threading: user-interface thread.
+#pragma once
+
+#include <QPointer>
+#include <QStringList>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include "engine/bridge.h"
+#include "engine/cef_client.h"
+#include "framework/afxwin.h"
+
+class QWebChannel;
+class QWebEngineNewWindowRequest;
+class QWebEngineLoadingInfo;
+
+namespace engine {
+
+class QtBrowser;
+
+class EnginePage : public QWebEnginePage {
+    Q_OBJECT
+public:
+    EnginePage(QWebEngineProfile* profile, QObject* parent);
+
+protected:
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
+                                  int line, const QString& source) override;
+};
+
+class EngineView : public QWebEngineView {
+    Q_OBJECT
+public:
+    EngineView(QtBrowser* browser, QWidget* parent);
+    void Detach() { m_browser = nullptr; }
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    QtBrowser* m_browser;
+};
+
+// The window a browser draws in; its first child holds the view.
+class BrowserWindow : public CWnd {
+public:
+    explicit BrowserWindow(QtBrowser* browser) : m_browser(browser) {}
+    void Detach() { m_browser = nullptr; }
+
+protected:
+    void OnSize(UINT type, int cx, int cy) override;
+    void OnDestroy() override;
+    void PostNcDestroy() override { delete this; }
+
+private:
+    QtBrowser* m_browser;
+};
+
+// The top-level window of a page popup or of the developer tools.
+class PopupWindow : public CWnd {
+public:
+    explicit PopupWindow(QtBrowser* browser) : m_browser(browser) {}
+    void Detach() { m_browser = nullptr; }
+
+protected:
+    void OnSize(UINT type, int cx, int cy) override;
+    void OnClose() override;
+    void PostNcDestroy() override { delete this; }
+
+private:
+    QtBrowser* m_browser;
+};
+
+class QtBrowser : public CefBrowser, public CefBrowserHost, public CefFrame {
+public:
+    // A browser in `parent` (a child window) or, for a popup, in a new
+    // top-level window. `page` is given for popups the engine opens itself.
+    static CefRefPtr<QtBrowser> Create(const CefWindowInfo& info, CefRefPtr<CefClient> client,
+                                       const CefBrowserSettings& settings, bool popup,
+                                       QWebEngineProfile* profile);
+
+    // CefBrowser
+    CefRefPtr<CefBrowserHost> GetHost() override { return this; }
+    CefRefPtr<CefFrame> GetMainFrame() override { return this; }
+    int GetIdentifier() override { return m_id; }
+    bool IsPopup() override { return m_popup; }
+    bool IsLoading() override { return m_loading; }
+    bool HasDocument() override { return m_hasDocument; }
+    bool CanGoBack() override;
+    void GoBack() override;
+    void Reload() override;
+    void ReloadIgnoreCache() override;
+    bool SendProcessMessage(CefProcessId target, CefRefPtr<CefProcessMessage> message) override;
+
+    // CefBrowserHost
+    CefRefPtr<CefBrowser> GetBrowser() override { return this; }
+    HWND GetWindowHandle() override { return m_window ? m_window->m_hWnd : nullptr; }
+    CefRefPtr<CefClient> GetClient() override { return m_client; }
+    void CloseBrowser(bool forceClose) override;
+    void SetZoomLevel(double level) override;
+    double GetZoomLevel() override { return m_zoomLevel; }
+    void NotifyMoveOrResizeStarted() override {}
+    void ShowDevTools(const CefWindowInfo& windowInfo, CefRefPtr<CefClient> client,
+                      const CefBrowserSettings& settings, const CefPoint& inspectAt) override;
+    void CloseDevTools() override;
+
+    // CefFrame
+    void LoadURL(const CefString& url) override;
+    void ExecuteJavaScript(const CefString& code, const CefString& scriptUrl,
+                           int startLine) override;
+    CefString GetURL() override;
+    bool IsMain() override { return true; }
+
+    // For the engine's own windows.
+    QWebEnginePage* Page() const { return m_page; }
+    EngineView* View() const { return m_view; }
+    void WindowGone();
+    void ShowContextMenu(const QPoint& globalPos, const QPoint& localPos);
+    void FitView();
+    // Closes every browser that is still open (engine shutdown).
+    static void CloseAll();
+
+private:
+    QtBrowser() = default;
+    ~QtBrowser() override;
+    void Attach(QWebEnginePage* page);
+    void OnLoadingChanged(const QWebEngineLoadingInfo& info);
+    void OnNewWindow(QWebEngineNewWindowRequest& request);
+    void Finish();
+    template <class H, class F>
+    void Notify(CefRefPtr<H> (CefClient::*getter)(), F&& call);
+
+    int m_id = 0;
+    bool m_popup = false;
+    bool m_loading = false;
+    bool m_hasDocument = false;
+    bool m_closed = false;
+    bool m_awaitingLoad = false;
+    bool m_startedSinceLoadUrl = false;
+    double m_zoomLevel = 0;
+    QStringList m_pendingScripts;
+    CefRefPtr<CefClient> m_client;
+    BrowserWindow* m_window = nullptr;  // deletes itself with its window
+    PopupWindow* m_top = nullptr;       // for popups
+    CWnd* m_viewHost = nullptr;         // the browser window's first child
+    QPointer<EngineView> m_view;
+    QPointer<QWebEnginePage> m_page;
+    QWebChannel* m_channel = nullptr;  // owned by the page
+    BridgeObject* m_bridge = nullptr;  // owned by the page
+    CefRefPtr<QtBrowser> m_devTools;
+
+    IMPLEMENT_REFCOUNTING(QtBrowser);
+};
+
+}  // namespace engine
