@@ -12,16 +12,18 @@
 #include <QWebEngineScript>
 #include <QWebEngineSettings>
 #include <cmath>
-#include <set>
+#include <map>
 
 #include "engine/context.h"
 
 namespace engine {
 namespace {
 
-std::set<QtBrowser*>& LiveBrowsers() {
-    static auto* set = new std::set<QtBrowser*>();
-    return *set;
+// The engine holds a reference to every browser until it closes, as the
+// library does: a client need not keep one.
+std::map<QtBrowser*, CefRefPtr<QtBrowser>>& LiveBrowsers() {
+    static auto* live = new std::map<QtBrowser*, CefRefPtr<QtBrowser>>();
+    return *live;
 }
 
 int g_nextId = 0;
@@ -222,7 +224,7 @@ CefRefPtr<QtBrowser> QtBrowser::Create(const CefWindowInfo& info, CefRefPtr<CefC
 
     if (b->m_top)
         b->m_top->ShowWindow(SW_SHOW);
-    LiveBrowsers().insert(b.get());
+    LiveBrowsers()[b.get()] = b;
     return b;
 }
 
@@ -256,9 +258,7 @@ void QtBrowser::Attach(QWebEnginePage* page) {
                      [this] { CloseBrowser(false); });
 }
 
-QtBrowser::~QtBrowser() {
-    LiveBrowsers().erase(this);
-}
+QtBrowser::~QtBrowser() = default;
 
 template <class H, class F>
 void QtBrowser::Notify(CefRefPtr<H> (CefClient::*getter)(), F&& call) {
@@ -570,7 +570,9 @@ void QtBrowser::ShowContextMenu(const QPoint& globalPos, const QPoint& localPos)
 }
 
 void QtBrowser::CloseAll() {
-    std::vector<CefRefPtr<QtBrowser>> all(LiveBrowsers().begin(), LiveBrowsers().end());
+    std::vector<CefRefPtr<QtBrowser>> all;
+    for (auto& entry : LiveBrowsers())
+        all.push_back(entry.second);
     for (auto& b : all)
         b->CloseBrowser(true);
 }

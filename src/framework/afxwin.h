@@ -135,6 +135,7 @@ private:
     friend BOOL DestroyWindow(HWND);
     void ApplyStyles();
     void ApplyTopmost();
+    bool IsFrameless() const;
 
     struct CurrentMessage {
         UINT message;

@@ -682,6 +682,10 @@ BOOL CWnd::ShowWindow(int cmd) {
     return wasVisible;
 }
 
+bool CWnd::IsFrameless() const {
+    return m_peer && m_peer->isWindow() && (m_peer->windowFlags() & Qt::FramelessWindowHint);
+}
+
 BOOL CWnd::IsWindowVisible() const {
     return m_peer && m_peer->isVisible() ? TRUE : FALSE;
 }
@@ -699,7 +703,7 @@ void CWnd::GetWindowRect(RECT* r) const {
     if (!m_peer)
         return;
     if (m_peer->isWindow()) {
-        *r = framework::FromQRect(m_peer->frameGeometry());
+        *r = framework::FromQRect(IsFrameless() ? m_peer->geometry() : m_peer->frameGeometry());
     } else {
         const QPoint origin = m_peer->mapToGlobal(QPoint(0, 0));
         *r = framework::FromQRect(QRect(origin, m_peer->size()));
@@ -730,14 +734,23 @@ BOOL CWnd::SetWindowPos(HWND insertAfter, int x, int y, int cx, int cy, UINT fla
     }
     if (flags & SWP_FRAMECHANGED)
         ApplyStyles();
+    // Window coordinates are those of the outer frame; a frameless window
+    // is all client area (the toolkit may still remember the margins of a
+    // frame it just lost).
+    const bool framed = m_peer->isWindow() && !IsFrameless();
     if (!(flags & SWP_NOMOVE)) {
-        // Window coordinates are those of the outer frame.
-        m_peer->move(x, y);
+        if (framed) {
+            m_peer->move(x, y);
+        } else if (m_peer->isWindow()) {
+            m_peer->setGeometry(QRect(QPoint(x, y), m_peer->size()));
+        } else {
+            m_peer->move(x, y);
+        }
     }
     if (!(flags & SWP_NOSIZE)) {
         int w = cx;
         int h = cy;
-        if (m_peer->isWindow()) {
+        if (framed) {
             const QRect frame = m_peer->frameGeometry();
             w -= frame.width() - m_peer->width();
             h -= frame.height() - m_peer->height();

@@ -1,7 +1,9 @@
 // The native jsPacket function: which calls become a "jsPacket" message to
 // the browser process and what the message carries.
 #include "FakeBrowser.h"
+#include "app/ClientApp.h"
 #include "bridge/V8Handler.h"
+#include "engine/bridge.h"
 #include "engine/cef_v8.h"
 #include "testsupport.h"
 
@@ -103,6 +105,18 @@ TEST_F(BridgeTest, MessageGoesToTheBrowserOfTheCallingPage) {
               std::vector<FakeBrowser::Message>({{PID_BROWSER, "jsPacket", {"<PKT>a</PKT>", ""}}}));
     EXPECT_EQ(other->sentMessages,
               std::vector<FakeBrowser::Message>({{PID_BROWSER, "jsPacket", {"<PKT>b</PKT>", ""}}}));
+}
+
+// The render-process side registers the extension whose native jsPacket
+// reaches a CMyV8Handler; nothing else in it is native.
+TEST_F(BridgeTest, RenderProcessSideRegistersTheBridgeExtension) {
+    CefRefPtr<ClientApp> clientApp = new ClientApp();
+    clientApp->OnWebKitInitialized();
+    EXPECT_TRUE(
+        engine::CallNativeFunction(page, "jsPacket", {Str("<PKT>a</PKT>"), Of(V::kFunction)}));
+    EXPECT_EQ(page->sentMessages,
+              std::vector<FakeBrowser::Message>({{PID_BROWSER, "jsPacket", {"<PKT>a</PKT>", ""}}}));
+    EXPECT_FALSE(engine::CallNativeFunction(page, "isPC", {}));
 }
 
 }  // namespace

@@ -228,3 +228,18 @@ TEST(Profile, ValuesRoundTripPerSectionAfterTheRegistryKeyIsSet) {
 }
 
 }  // namespace
+
+namespace {
+TEST_F(FrameworkTest, CaptionStylesDecideTheFrame) {
+    CWnd w;
+    ASSERT_TRUE(w.CreateEx(0, "D", "d", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, 0));
+    w.ShowWindow(SW_SHOW);
+    EXPECT_FALSE(w.GetPeer()->windowFlags() & Qt::FramelessWindowHint);
+    SetWindowLongW(w.m_hWnd, GWL_STYLE,
+                   GetWindowLongW(w.m_hWnd, GWL_STYLE) & ~(WS_CAPTION | WS_THICKFRAME));
+    SetWindowPos(w.m_hWnd, nullptr, 0, 0, 0, 0, 0x227);
+    EXPECT_TRUE(w.GetPeer()->windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_TRUE(w.IsWindowVisible());
+    w.DestroyWindow();
+}
+}  // namespace

@@ -92,7 +92,21 @@ class Display:
         """(x, y, width, height) of the window's client area on the screen."""
         out = self.xdotool("getwindowgeometry", "--shell", str(wid))
         vals = dict(line.split("=", 1) for line in out.split() if "=" in line)
+        if "X" not in vals:
+            return None
         return (int(vals["X"]), int(vals["Y"]), int(vals["WIDTH"]), int(vals["HEIGHT"]))
+
+    def outer_geometry(self, wid):
+        """(x, y, width, height) of the window with its frame, as Win32
+        window rectangles count."""
+        g = self.window_geometry(wid)
+        if g is None:
+            return None
+        out = self.xprop(wid, "_NET_FRAME_EXTENTS")
+        left = right = top = bottom = 0
+        if "=" in out:
+            left, right, top, bottom = (int(v) for v in out.split("=", 1)[1].split(","))
+        return (g[0] - left, g[1] - top, g[2] + left + right, g[3] + top + bottom)
 
     def screenshot(self, path):
         subprocess.run(["import", "-window", "root", path], env=self.env(),
@@ -205,3 +219,141 @@ class Program:
     def cleanup(self):
         self.stop()
         shutil.rmtree(self.root, ignore_errors=True)
+
+
+PAGES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "pages")
+
+
+class PageServer:
+    """Serves the test pages on loopback; /status/N answers with status N;
+    /report takes what pages post and keeps it for the test."""
+
+    def __init__(self, root=PAGES):
+        import http.server
+        import threading
+
+        server_self = self
+        self.reports = []
+        self.requests = []
+        self.lock = threading.Lock()
+
+        class Handler(http.server.SimpleHTTPRequestHandler):
+            def __init__(self, *a, **kw):
+                super().__init__(*a, directory=root, **kw)
+
+            def log_message(self, *args):
+                pass
+
+            def end_headers(self):
+                self.send_header("Cache-Control", "no-store")
+                super().end_headers()
+
+            def do_GET(self):
+                with server_self.lock:
+                    server_self.requests.append((self.path, dict(self.headers)))
+                if self.path.startswith("/status/"):
+                    code = int(self.path.split("/")[2].split("?")[0])
+                    body = f"<html><body>status {code}</body></html>".encode()
+                    self.send_response(code)
+                    self.send_header("Content-Type", "text/html; charset=utf-8")
+                    self.send_header("Content-Length", str(len(body)))
+                    self.end_headers()
+                    self.wfile.write(body)
+                    return
+                super().do_GET()
+
+            def do_POST(self):
+                length = int(self.headers.get("Content-Length", "0"))
+                data = self.rfile.read(length).decode("utf-8", "replace")
+                with server_self.lock:
+                    server_self.reports.append((self.path, data))
+                self.send_response(204)
+                self.send_header("Access-Control-Allow-Origin", "*")
+                self.end_headers()
+
+        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+        self.port = self.httpd.server_address[1]
+        self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
+        self.thread.start()
+
+    def url(self, path):
+        return f"http://127.0.0.1:{self.port}/{path.lstrip('/')}"
+
+    def stop(self):
+        self.httpd.shutdown()
+        self.httpd.server_close()
+
+
+def free_port():
+    import socket
+    s = socket.socket()
+    s.bind(("127.0.0.1", 0))
+    port = s.getsockname()[1]
+    s.close()
+    return port
+
+
+class BridgeHost(Program):
+    """The test host: one framework window hosting a real browser; what the
+    window and the main window receive comes back as parsed lines."""
+
+    HOST = os.environ.get("VELK_HOST", "")
+
+    def __init__(self, display):
+        super().__init__(display)
+        shutil.copy2(self.HOST, os.path.join(self.dir, "bridge_host"))
+        self.exe = os.path.join(self.dir, "bridge_host")
+        self._events = []
+        self._read_pos = 0
+
+    def start_on(self, url, env=None):
+        import threading
+        e = {"HOST_URL": url}
+        e.update(env or {})
+        self._log = open(os.path.join(self.root, "output.log"), "w+")
+        self.proc = subprocess.Popen([self.exe], env=self.env(e), cwd=self.root,
+                                     stdout=subprocess.PIPE, stderr=self._log,
+                                     stdin=subprocess.PIPE)
+        self._lock = threading.Lock()
+
+        def reader():
+            for raw in self.proc.stdout:
+                line = raw.decode("utf-8", "replace").rstrip("\n")
+                with self._lock:
+                    self._events.append(line)
+        self._thread = threading.Thread(target=reader, daemon=True)
+        self._thread.start()
+        return self
+
+    def command(self, line):
+        self.proc.stdin.write((line + "\n").encode())
+        self.proc.stdin.flush()
+
+    def events(self):
+        import json
+        with self._lock:
+            lines = list(self._events)
+        out = []
+        for line in lines:
+            kind, _, rest = line.partition(" ")
+            if kind == "PACKET":
+                out.append(("PACKET", None, json.loads(rest)))
+            elif kind == "MAIN":
+                lparam, _, text = rest.partition(" ")
+                out.append(("MAIN", int(lparam), json.loads(text)))
+            else:
+                out.append((kind, None, rest))
+        return out
+
+    def packets(self):
+        return [t for k, _, t in self.events() if k == "PACKET"]
+
+    def wait_for_packet(self, predicate, timeout=30, what="a packet"):
+        return self.wait_for(lambda: next((t for t in self.packets() if predicate(t)), None),
+                             timeout, what)
+
+    def quit(self):
+        if self.running():
+            self.command("quit")
+            return self.wait(30)
+        return self.proc.returncode
