@@ -252,11 +252,26 @@ BOOL IsWindowVisible(HWND h);
 BOOL SetWindowPos(HWND h, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
 BOOL SetWindowTextW(HWND h, const CString& text);
 BOOL GetWindowRect(HWND h, RECT* r);
+// Windows that are not the framework's (the desktop, the taskbar) get their
+// rectangles from the platform layer.
+void SetForeignWindowRectProvider(std::function<bool(HWND, RECT*)> provider);
 LONG GetWindowLongW(HWND h, int index);
 LONG SetWindowLongW(HWND h, int index, LONG value);
 BOOL SetForegroundWindow(HWND h);
 BOOL ReleaseCapture();
 HWND GetDesktopWindow();
+// Deferred window positions: collected, then applied together.
+using HDWP = void*;
+HDWP BeginDeferWindowPos(int count);
+HDWP DeferWindowPos(HDWP info, HWND h, HWND insertAfter, int x, int y, int cx, int cy,
+                    UINT flags);
+BOOL EndDeferWindowPos(HDWP info);
+constexpr UINT RDW_INVALIDATE = 0x0001;
+constexpr UINT RDW_ERASE = 0x0004;
+constexpr UINT RDW_ALLCHILDREN = 0x0080;
+constexpr UINT RDW_FRAME = 0x0400;
+BOOL RedrawWindow(HWND h, const RECT* update, void* region, UINT flags);
+
 // How many windows exist; for tests and diagnostics.
 int WindowCount();
 

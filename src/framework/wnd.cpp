@@ -1005,8 +1005,20 @@ BOOL SetWindowTextW(HWND h, const CString& text) {
     return TRUE;
 }
 
+namespace {
+std::function<bool(HWND, RECT*)> g_foreignRects;
+}
+
+void SetForeignWindowRectProvider(std::function<bool(HWND, RECT*)> provider) {
+    g_foreignRects = std::move(provider);
+}
+
 BOOL GetWindowRect(HWND h, RECT* r) {
-    if (h == GetDesktopWindow() && r) {
+    if (!r)
+        return FALSE;
+    if (g_foreignRects && g_foreignRects(h, r))
+        return TRUE;
+    if (h == GetDesktopWindow()) {
         // The desktop is the primary screen.
         const QScreen* screen = QGuiApplication::primaryScreen();
         *r = screen ? framework::FromQRect(screen->geometry()) : RECT{0, 0, 1024, 768};
@@ -1064,6 +1076,51 @@ HWND GetDesktopWindow() {
     // and is recognised by the functions that take it.
     static HWND const desktop = reinterpret_cast<HWND>(0x10);
     return desktop;
+}
+
+namespace {
+struct DeferredPos {
+    HWND h;
+    HWND after;
+    int x, y, cx, cy;
+    UINT flags;
+};
+}  // namespace
+
+HDWP BeginDeferWindowPos(int count) {
+    auto* list = new std::vector<DeferredPos>();
+    list->reserve(static_cast<size_t>(std::max(count, 0)));
+    return list;
+}
+
+HDWP DeferWindowPos(HDWP info, HWND h, HWND insertAfter, int x, int y, int cx, int cy,
+                    UINT flags) {
+    if (!info || !IsWindow(h))
+        return info;
+    static_cast<std::vector<DeferredPos>*>(info)->push_back({h, insertAfter, x, y, cx, cy, flags});
+    return info;
+}
+
+BOOL EndDeferWindowPos(HDWP info) {
+    auto* list = static_cast<std::vector<DeferredPos>*>(info);
+    if (!list)
+        return FALSE;
+    for (const DeferredPos& p : *list)
+        ::SetWindowPos(p.h, p.after, p.x, p.y, p.cx, p.cy, p.flags);
+    delete list;
+    return TRUE;
+}
+
+BOOL RedrawWindow(HWND h, const RECT*, void*, UINT flags) {
+    CWnd* w = CWnd::FromHandle(h);
+    if (!w || !w->GetPeer())
+        return FALSE;
+    if (flags & RDW_ALLCHILDREN) {
+        for (QWidget* child : w->GetPeer()->findChildren<QWidget*>())
+            child->update();
+    }
+    w->GetPeer()->update();
+    return TRUE;
 }
 
 int WindowCount() {
