@@ -5,5 +5,9 @@
 
 #include "framework/afxtypes.h"
 
-inline CString ContentBaseUrl() { return QStringLiteral(VELK_CONTENT_BASE_URL); }
-inline CString LoginUrl() { return QStringLiteral(VELK_LOGIN_URL); }
+inline CString ContentBaseUrl() {
+    return QStringLiteral(VELK_CONTENT_BASE_URL);
+}
+inline CString LoginUrl() {
+    return QStringLiteral(VELK_LOGIN_URL);
+}

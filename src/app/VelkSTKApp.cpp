@@ -1,12 +1,14 @@
 #include "app/VelkSTKApp.h"
 
 #include "app/LaunchParams.h"
+#include "app/Messages.h"
 #include "engine/cef_cookie.h"
 #include "framework/afxole.h"
 #include "mainframe/MainFrm.h"
 #include "platform/IniFile.h"
 #include "platform/instance.h"
 #include "platform/system.h"
+#include "res/resources.h"
 
 CVelkSTKAppApp::CVelkSTKAppApp() {
     m_dwRestartManagerSupportFlags = 63;
@@ -30,6 +32,8 @@ BOOL CVelkSTKAppApp::InitInstance() {
     InitCommonControlsEx(&icc);
 
     CWinApp::InitInstance();
+    RegisterSystemMessages();
+    RegisterResources();
     CefEnableHighDPISupport();
     m_clientApp = new ClientApp();
 

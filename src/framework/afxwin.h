@@ -50,6 +50,12 @@ public:
 
     // The window object of a handle, or nullptr once the window is gone.
     static CWnd* FromHandle(HWND h);
+    // `object` when it is a window object whose window exists, else nullptr;
+    // never touches a stale pointer.
+    static CWnd* FromLiveObject(const void* object);
+    // False once the object is deleted (for creators of self-deleting
+    // windows whose creation failed).
+    std::shared_ptr<bool> AliveToken() const { return m_alive; }
 
     // Creation. PreCreateWindow may change the create structure; WM_CREATE
     // (OnCreate) returning -1 makes the creation fail.
@@ -263,8 +269,7 @@ HWND GetDesktopWindow();
 // Deferred window positions: collected, then applied together.
 using HDWP = void*;
 HDWP BeginDeferWindowPos(int count);
-HDWP DeferWindowPos(HDWP info, HWND h, HWND insertAfter, int x, int y, int cx, int cy,
-                    UINT flags);
+HDWP DeferWindowPos(HDWP info, HWND h, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
 BOOL EndDeferWindowPos(HDWP info);
 constexpr UINT RDW_INVALIDATE = 0x0001;
 constexpr UINT RDW_ERASE = 0x0004;

@@ -335,6 +335,16 @@ CWnd* CWnd::FromHandle(HWND h) {
     return WindowTable::Get().Find(h);
 }
 
+CWnd* CWnd::FromLiveObject(const void* object) {
+    if (!object)
+        return nullptr;
+    for (const auto& [h, w] : WindowTable::Get().windows) {
+        if (w == object)
+            return w;
+    }
+    return nullptr;
+}
+
 QWidget* CWnd::GetPeer() const {
     return m_peer;
 }
@@ -806,6 +816,9 @@ BOOL CWnd::ModifyStyle(DWORD remove, DWORD add, UINT swpFlags) {
 BOOL CWnd::ModifyStyleEx(DWORD remove, DWORD add, UINT swpFlags) {
     const DWORD old = m_exStyle;
     m_exStyle = (m_exStyle & ~remove) | add;
+    // A window that stops being layered is opaque again.
+    if ((old & WS_EX_LAYERED) && !(m_exStyle & WS_EX_LAYERED) && m_peer && m_peer->isWindow())
+        m_peer->setWindowOpacity(1.0);
     if ((old ^ m_exStyle) & WS_EX_TOPMOST)
         ApplyTopmost();
     if (swpFlags)
@@ -1093,8 +1106,7 @@ HDWP BeginDeferWindowPos(int count) {
     return list;
 }
 
-HDWP DeferWindowPos(HDWP info, HWND h, HWND insertAfter, int x, int y, int cx, int cy,
-                    UINT flags) {
+HDWP DeferWindowPos(HDWP info, HWND h, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
     if (!info || !IsWindow(h))
         return info;
     static_cast<std::vector<DeferredPos>*>(info)->push_back({h, insertAfter, x, y, cx, cy, flags});

@@ -1,8 +1,33 @@
 #include "mainframe/MainFrm.h"
 
-#include "app/VelkSTKApp.h"
+#include <algorithm>
 
-CMainFrame::CMainFrame() = default;
+#include "app/Messages.h"
+#include "app/VelkSTKApp.h"
+#include "app/WorkArea.h"
+#include "browser/MyBrowserFrame.h"
+#include "platform/IniFile.h"
+#include "platform/desktop.h"
+#include "platform/instance.h"
+#include "update/Updater.h"
+
+namespace {
+constexpr UINT_PTR TIMER_START_MAIN_CHAT = 50000;
+
+CString IniString(const char* key, const CString& def) {
+    return GetPrivateProfileStringW(QStringLiteral("APP"), QString::fromLatin1(key), def, 512,
+                                    VelkApp().m_iniPath);
+}
+int IniInt(const char* key, int def) {
+    return GetPrivateProfileIntW(QStringLiteral("APP"), QString::fromLatin1(key), def,
+                                 VelkApp().m_iniPath);
+}
+}  // namespace
+
+CMainFrame::CMainFrame()
+    : m_alarmSettings(std::make_unique<CPacket>(VelkApp().GetProfileString(
+          QStringLiteral("ALARM"), QStringLiteral("CFG"), QStringLiteral("<PKT></PKT>")))) {}
+
 CMainFrame::~CMainFrame() = default;
 
 BOOL CMainFrame::PreCreateWindow(CREATESTRUCT& cs) {
@@ -34,14 +59,367 @@ BOOL CMainFrame::PreCreateWindow(CREATESTRUCT& cs) {
 int CMainFrame::OnCreate(CREATESTRUCT* cs) {
     if (CFrameWnd::OnCreate(cs) == -1)
         return -1;
+    RECT empty{};
+    if (!m_wndView.Create(QString(), QString(), WS_CHILD | WS_VISIBLE | WS_BORDER, empty, this,
+                          AFX_IDW_PANE_FIRST)) {
+        return -1;
+    }
+    const CString tip = IniString("WINTIT", QStringLiteral("벨크"));
+    if (!m_trayIcon.AddIcon(this, WM_APP_TRAY_NOTIFY, tip))
+        return -1;
+    m_trayIcon.SetAppIcon();
+    SetTimer(TIMER_START_MAIN_CHAT, 100);
+
+    // A second start finds this instance by its class name and hands its
+    // launch parameters over; they are handled as the hand-off message,
+    // before the second start is answered.
+    const HWND self = m_hWnd;
+    platform::ListenForInstances(
+        VelkApp().m_params.GetString(QStringLiteral("CLSNM"), QStringLiteral("VelkAppClass")),
+        [self](const CString& text) {
+            CPacket handed(CPacket::Verbatim{text});
+            ::SendMessage(self, WM_APP_HANDOFF, reinterpret_cast<WPARAM>(&handed), 0);
+        });
     return 0;
 }
 
+LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_APP_REGISTER_FRAME:
+            OnRegisterFrame(reinterpret_cast<HWND>(wParam));
+            return 0;
+        case WM_APP_UNREGISTER_FRAME:
+            OnUnregisterFrame(reinterpret_cast<HWND>(wParam));
+            return 0;
+        case WM_APP_TRAY_NOTIFY:
+            OnTrayNotify(LOWORD(static_cast<std::uintptr_t>(lParam)));
+            return 1;
+        case WM_APP_SHOW_MAIN_CHAT:
+            if (CMyBrowserFrame* frame = GetMainChatFrame(OpenOrCreate)) {
+                if (!frame->IsWindowVisible())
+                    frame->ShowWindow(SW_SHOW);
+                frame->SetForegroundWindow();
+            }
+            return 0;
+        case WM_APP_PACKET:
+            OnPacket(reinterpret_cast<CPacket*>(wParam), lParam);
+            return 0;
+        case WM_APP_HANDOFF:
+            OnHandOff(reinterpret_cast<CPacket*>(wParam));
+            return 0;
+        default:
+            return CFrameWnd::WindowProc(message, wParam, lParam);
+    }
+}
+
+void CMainFrame::OnTimer(UINT_PTR id) {
+    if (id == TIMER_START_MAIN_CHAT) {
+        KillTimer(TIMER_START_MAIN_CHAT);
+        GetMainChatFrame(OpenOrCreate);
+    }
+    CFrameWnd::OnTimer(id);
+}
+
 void CMainFrame::OnClose() {
+    m_trayIcon.RemoveIcon();
+    platform::StopListeningForInstances();
     CFrameWnd::OnClose();
 }
 
+void CMainFrame::OnSetFocus(CWnd*) {
+    m_wndView.SetFocus();
+}
+
+BOOL CMainFrame::OnCommand(WPARAM wParam, LPARAM lParam) {
+    // The view is offered the command first; it handles none.
+    switch (LOWORD(wParam)) {
+        case ID_TRAY_REFRESH:
+            OnRefresh();
+            return TRUE;
+        case ID_TRAY_EXIT:
+            OnExit();
+            return TRUE;
+        default:
+            return CFrameWnd::OnCommand(wParam, lParam);
+    }
+}
+
+// --- Registry -------------------------------------------------------------------
+
+bool CMainFrame::Alive(const Entry& e) const {
+    // Handles are never reused, so a live handle still designates the
+    // object that registered it.
+    return e.frame && IsWindow(e.hwnd) && CWnd::FromHandle(e.hwnd) == e.frame;
+}
+
+CMyBrowserFrame* CMainFrame::FrameOf(const Entry& e) const {
+    return Alive(e) ? dynamic_cast<CMyBrowserFrame*>(e.frame) : nullptr;
+}
+
+std::vector<CMyBrowserFrame*> CMainFrame::RegisteredFrames() const {
+    std::vector<CMyBrowserFrame*> out;
+    for (const Entry& e : m_registry) {
+        if (CMyBrowserFrame* f = FrameOf(e))
+            out.push_back(f);
+    }
+    return out;
+}
+
+void CMainFrame::OnRegisterFrame(HWND h) {
+    CWnd* w = CWnd::FromHandle(h);
+    if (!w)
+        return;
+    for (auto it = m_registry.rbegin(); it != m_registry.rend(); ++it) {
+        if (it->frame && it->hwnd == h)
+            return;
+    }
+    m_registry.push_back(Entry{w, h});
+}
+
+void CMainFrame::OnUnregisterFrame(HWND h) {
+    m_registryLock.Lock();
+    CMyUnlockGuard guard(m_registryLock);
+    for (size_t i = m_registry.size(); i-- > 0;) {
+        Entry& e = m_registry[i];
+        if (!e.frame || !Alive(e)) {
+            m_registry.erase(m_registry.begin() + static_cast<std::ptrdiff_t>(i));
+        } else if (e.hwnd == h) {
+            // A frame still alive that asks to leave: its window goes now.
+            CWnd* frame = e.frame;
+            m_registry.erase(m_registry.begin() + static_cast<std::ptrdiff_t>(i));
+            frame->DestroyWindow();
+        }
+    }
+}
+
+CMyBrowserFrame* CMainFrame::GetMainChatFrame(ChatFrameMode mode) {
+    for (const Entry& e : m_registry) {
+        CMyBrowserFrame* f = FrameOf(e);
+        if (f && f->m_kind == 1) {
+            if (mode == NavigateOrCreate) {
+                f->Navigate(VelkApp().m_params.GetString(QStringLiteral("URL"), QString()));
+            }
+            return f;
+        }
+    }
+    if (mode == FindOnly)
+        return nullptr;
+
+    const CString title = IniString("WINTIT", QStringLiteral("벨크"));
+    const CString startUrl = IniString("STARTURL", QStringLiteral("about:blank"));
+    const CString xx = IniString("XX", QStringLiteral("C"));
+    const CString yy = IniString("YY", QStringLiteral("C"));
+    const int lmw = IniInt("LMW", 1200);
+    const int lmh = IniInt("LMH", 720);
+    const RECT work = GetWorkArea();
+    const int ww = IniInt("WW", static_cast<int>(work.right - work.left));
+    const int hh = IniInt("HH", static_cast<int>(work.bottom - work.top));
+    const int hdr = IniInt("HDR", 1);
+    const int borderColor = IniInt("BORDERCOLOR", 4210752);
+    const int xgap = IniInt("XGAP", 1);
+    const int ygap = IniInt("YGAP", 1);
+
+    CPacket& p = VelkApp().m_params;
+    auto packet = std::make_unique<CPacket>(QStringLiteral("<PKT><GBN>0</GBN></PKT>"));
+    packet->AddString(QStringLiteral("DLGTIT"), title);
+    packet->AddInt(QStringLiteral("TP"), 1);
+    packet->AddString(QStringLiteral("URL"), p.GetString(QStringLiteral("URL"), startUrl));
+    packet->AddInt(QStringLiteral("LMIW"), p.GetInt(QStringLiteral("LMIW"), lmw));
+    packet->AddInt(QStringLiteral("LMIH"), p.GetInt(QStringLiteral("LMIH"), lmh));
+    packet->AddInt(QStringLiteral("WW"), p.GetInt(QStringLiteral("WW"), ww));
+    packet->AddInt(QStringLiteral("HH"), p.GetInt(QStringLiteral("HH"), hh));
+    packet->AddString(QStringLiteral("XX"), p.GetString(QStringLiteral("XX"), xx));
+    packet->AddString(QStringLiteral("YY"), p.GetString(QStringLiteral("YY"), yy));
+    packet->AddInt(QStringLiteral("XGAP"), p.GetInt(QStringLiteral("XGAP"), xgap));
+    packet->AddInt(QStringLiteral("YGAP"), p.GetInt(QStringLiteral("YGAP"), ygap));
+    packet->AddInt(QStringLiteral("BORDERCOLOR"),
+                   p.GetInt(QStringLiteral("BORDERCOLOR"), borderColor));
+    packet->AddInt(QStringLiteral("HDR"), p.GetInt(QStringLiteral("HDR"), hdr));
+
+    auto* frame = new CMyBrowserFrame();
+    std::shared_ptr<bool> alive = frame->AliveToken();
+    if (!frame->CreateFrame(packet.get())) {
+        // A frame whose window never came to be is deleted here; one whose
+        // window was made and destroyed deleted itself.
+        if (*alive)
+            delete frame;
+        return nullptr;
+    }
+    frame->SetMenu(nullptr);
+    frame->UpdateWindow();
+    frame->ShowWindow(SW_SHOW);
+    return frame;
+}
+
+CMyBrowserFrame* CMainFrame::FindFrameByTitle(CPacket& packet) {
+    const CString title = packet.GetString(QStringLiteral("DLGTIT"), QString());
+    for (const Entry& e : m_registry) {
+        CMyBrowserFrame* f = FrameOf(e);
+        if (f && f->GetWindowText() == title)
+            return f;
+    }
+    return nullptr;
+}
+
+// --- Packet commands -----------------------------------------------------------------
+
+void CMainFrame::OnPacket(CPacket* packet, LPARAM context) {
+    if (!packet || packet->GetInt(QStringLiteral("GBN"), 0) != 9000)
+        return;
+    switch (packet->GetInt(QStringLiteral("CMD"), 0)) {
+        case 6:
+            // Starting a program never ends the application, whatever happens.
+            LaunchProgram(*packet);
+            break;
+        case 20:
+            OpenOrPlaceChatFrame(*packet, context);
+            break;
+        case 25:
+            for (const Entry& e : m_registry) {
+                CMyBrowserFrame* f = FrameOf(e);
+                if (f && f->m_kind == 2)
+                    f->PostMessage(WM_CLOSE);
+            }
+            break;
+        case 26:
+            m_trayIcon.ShowBalloon(packet->GetString(QStringLiteral("MSG"), QString()));
+            break;
+        case 30:
+            m_alarmSettings->SetText(packet->GetText());
+            VelkApp().WriteProfileString(QStringLiteral("ALARM"), QStringLiteral("CFG"),
+                                         m_alarmSettings->GetText());
+            break;
+        default:
+            break;
+    }
+}
+
+void CMainFrame::OpenOrPlaceChatFrame(CPacket& packet, LPARAM context) {
+    CMyBrowserFrame* target = FindFrameByTitle(packet);
+    CMyBrowserFrame* frame = target;
+    if (!target) {
+        frame = new CMyBrowserFrame();
+        std::shared_ptr<bool> alive = frame->AliveToken();
+        if (!frame->CreateFrame(&packet)) {
+            if (*alive)
+                delete frame;
+            return;
+        }
+        frame->SetMenu(nullptr);
+        frame->UpdateWindow();
+        // The requesting window, when it still exists: the new frame follows
+        // it, and a requesting chat frame drags the new one along.
+        CWnd* requester = context == 0 || context == 2
+                              ? nullptr
+                              : CWnd::FromLiveObject(reinterpret_cast<const void*>(context));
+        if (requester) {
+            frame->m_ownerWnd = requester->m_hWnd;
+            frame->m_trackOwner = 1;
+            if (IsWindow(frame->m_hWnd)) {
+                if (auto* chat = dynamic_cast<CMyBrowserFrame*>(requester)) {
+                    chat->m_childWnd = frame->m_hWnd;
+                }
+            }
+        }
+    } else if ((target->m_kind == 3 || target->m_kind == 4) && target->m_trackOwner) {
+        RECT r;
+        target->GetWindowRect(&r);
+        const int x = packet.GetInt(QStringLiteral("XX"), static_cast<int>(r.left));
+        const int y = packet.GetInt(QStringLiteral("YY"), static_cast<int>(r.top));
+        const int w = packet.GetInt(QStringLiteral("WW"), static_cast<int>(r.right - x));
+        const int h = packet.GetInt(QStringLiteral("HH"), static_cast<int>(r.bottom - y));
+        const RECT n{x, y, x + w, y + h};
+        target->Navigate(packet.GetString(QStringLiteral("URL"), QString()));
+        RECT work = GetWorkArea();
+        InflateRect(&work, 5, 5);
+        if (IsWindow(target->m_hWnd) && PtInRect(&work, POINT{n.right, n.bottom})) {
+            target->MoveWindow(n, TRUE);
+        }
+    }
+    if (!frame || !IsWindow(frame->m_hWnd))
+        return;
+    if (frame->IsIconic()) {
+        frame->ShowWindow(SW_RESTORE);
+        frame->SetForegroundWindow();
+    } else {
+        if (!frame->IsWindowVisible())
+            frame->ShowWindow(SW_SHOW);
+        frame->SetForegroundWindow();
+    }
+}
+
+// --- Tray, refresh, exit, hand-off -----------------------------------------------------
+
+void CMainFrame::RevealMainChat() {
+    CMyBrowserFrame* frame = GetMainChatFrame(OpenOrCreate);
+    if (!frame)
+        return;
+    if (!frame->IsWindowVisible()) {
+        frame->ShowWindow(SW_SHOW);
+    } else if (frame->IsIconic()) {
+        frame->ShowWindow(SW_RESTORE);
+    } else {
+        frame->SetForegroundWindow();
+    }
+}
+
+void CMainFrame::OnTrayNotify(UINT mouseMessage) {
+    switch (mouseMessage) {
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:
+            RevealMainChat();
+            break;
+        case WM_RBUTTONUP:
+            ShowTrayMenu();
+            break;
+        default:
+            break;
+    }
+}
+
+void CMainFrame::ShowTrayMenu() {
+    POINT pt;
+    GetCursorPos(&pt);
+    HMENU menu = LoadMenuW(nullptr, IDR_TRAY_MENU);
+    if (!menu)
+        return;
+    TrackPopupMenu(GetSubMenu(menu, 0), TPM_RIGHTBUTTON, pt.x, pt.y, 0, m_hWnd, nullptr);
+    DestroyMenu(menu);
+}
+
+void CMainFrame::OnRefresh() {
+    CMyBrowserFrame* frame = GetMainChatFrame(OpenOrCreate);
+    if (!frame)
+        return;
+    RevealMainChat();
+    if (frame->m_view.m_browser)
+        frame->m_view.m_browser->Reload();
+}
+
+void CMainFrame::OnExit() {
+    const CString title = IniString("WINTIT", QStringLiteral("VelkApp"));
+    const CString question = QStringLiteral("%1 를 종료하시겠습니까?").arg(title);
+    if (AfxMessageBox(question, MB_YESNO) != IDYES)
+        return;
+    EndApplication();
+}
+
 void CMainFrame::EndApplication() {
+    if (CMyBrowserFrame* frame = GetMainChatFrame(FindOnly))
+        frame->ShowWindow(SW_HIDE);
     Sleep(100);
     PostMessage(WM_CLOSE);
+}
+
+void CMainFrame::OnHandOff(CPacket* handed) {
+    if (handed)
+        VelkApp().m_params.CopyUrl(*handed);
+    CMyBrowserFrame* frame = GetMainChatFrame(NavigateOrCreate);
+    if (!frame)
+        return;
+    if (!frame->IsWindowVisible())
+        frame->ShowWindow(SW_SHOW);
+    if (frame->IsIconic())
+        frame->ShowWindow(SW_RESTORE);
+    frame->SetForegroundWindow();
 }

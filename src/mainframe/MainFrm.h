@@ -1,25 +1,76 @@
 // The hidden main frame: the process's findable top-level window (its class
 // is the CLSNM setting, its title the WINNM setting), owner of the tray icon
 // and the frame registry, and the hub of the commands that browser windows
-// pass up.
+// pass up. It also receives the hand-off of a second start.
 #pragma once
 
+#include <memory>
+#include <vector>
+
 #include "framework/afxwin.h"
+#include "mainframe/ChildView.h"
+#include "mainframe/MyMutex.h"
+#include "mainframe/TrayIcon.h"
+#include "packet/Packet.h"
+
+class CMyBrowserFrame;
 
 class CMainFrame : public CFrameWnd {
 public:
+    enum ChatFrameMode { OpenOrCreate = 0, NavigateOrCreate = 1, FindOnly = 2 };
+
     CMainFrame();
     ~CMainFrame() override;
 
-    // The orderly end of the application: the main chat window is hidden,
-    // then the main frame closes 100 ms later.
+    // The first registered chat frame of kind 1; created when missing
+    // (except with FindOnly). NavigateOrCreate loads the URL launch
+    // parameter into an existing one.
+    CMyBrowserFrame* GetMainChatFrame(ChatFrameMode mode);
+    // The first registered, still existing chat frame titled as the
+    // packet's DLGTIT.
+    CMyBrowserFrame* FindFrameByTitle(CPacket& packet);
+
+    // The orderly end of the application (the tray's exit after its
+    // question, and a request to end from outside): the main chat window
+    // is hidden, then the main frame closes 100 ms later.
     void EndApplication();
+
+    // For tests: the registered frames still alive, in registration order.
+    std::vector<CMyBrowserFrame*> RegisteredFrames() const;
+    CPacket& AlarmSettings() { return *m_alarmSettings; }
 
 protected:
     BOOL PreCreateWindow(CREATESTRUCT& cs) override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     int OnCreate(CREATESTRUCT* cs) override;
+    void OnTimer(UINT_PTR id) override;
     void OnClose() override;
+    void OnSetFocus(CWnd* oldWnd) override;
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
 
 private:
+    struct Entry {
+        CWnd* frame;
+        HWND hwnd;  // recognises entries whose frame is gone, without touching it
+    };
+    bool Alive(const Entry& e) const;
+    CMyBrowserFrame* FrameOf(const Entry& e) const;
+
+    void OnRegisterFrame(HWND h);
+    void OnUnregisterFrame(HWND h);
+    void OnPacket(CPacket* packet, LPARAM context);
+    void OpenOrPlaceChatFrame(CPacket& packet, LPARAM context);
+    void OnTrayNotify(UINT mouseMessage);
+    void OnHandOff(CPacket* handed);
+    void OnRefresh();
+    void OnExit();
+    void ShowTrayMenu();
+    void RevealMainChat();
+
+    CTrayIcon m_trayIcon;
+    std::vector<Entry> m_registry;
+    CMyMutex m_registryLock;
+    std::unique_ptr<CPacket> m_alarmSettings;
     bool m_firstClass = true;
+    CChildView m_wndView;
 };

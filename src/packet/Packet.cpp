@@ -78,6 +78,8 @@ CPacket::CPacket(int kind) : m_text(QStringLiteral("<PKT><GBN>%1</GBN></PKT>").a
 
 CPacket::CPacket(const QString& text) : m_text(WithoutPercentSigns(text)) {}
 
+CPacket::CPacket(const Verbatim& verbatim) : m_text(verbatim.text) {}
+
 CPacket::~CPacket() = default;
 
 void CPacket::SetText(const QString& text) {

@@ -21,6 +21,13 @@ public:
     explicit CPacket(int kind);
     // The text as given, except that every '%' becomes U+FF05 (FULLWIDTH PERCENT SIGN).
     explicit CPacket(const QString& text);
+    // The text exactly as given, '%' included: for a packet that was built
+    // field by field elsewhere (launch parameters handed over from a second
+    // start keep their percent-encoded addresses).
+    struct Verbatim {
+        QString text;
+    };
+    explicit CPacket(const Verbatim& verbatim);
     ~CPacket();
 
     // A packet is copied by building a new one from GetText(), never as an object.

@@ -65,7 +65,8 @@ bool ForeignRect(HWND h, RECT* r) {
         Screen(r, &available);
         return true;
     }
-    if (h == kTaskbar) return TaskbarRect(r);
+    if (h == kTaskbar)
+        return TaskbarRect(r);
     return false;
 }
 
@@ -86,7 +87,8 @@ int g_user32Tag = 0;
 
 BOOL SetLayeredWindowAttributesImpl(HWND h, COLORREF, BYTE alpha, DWORD flags) {
     CWnd* w = CWnd::FromHandle(h);
-    if (!w || !(flags & LWA_ALPHA) || !(w->GetExStyle() & WS_EX_LAYERED)) return FALSE;
+    if (!w || !(flags & LWA_ALPHA) || !(w->GetExStyle() & WS_EX_LAYERED))
+        return FALSE;
     return w->SetLayeredAlpha(alpha);
 }
 
@@ -154,13 +156,15 @@ HMODULE LoadLibraryW(const CString& name) {
 }
 
 BOOL FreeLibrary(HMODULE module) {
-    if (module != &g_user32Tag || g_user32Refs == 0) return FALSE;
+    if (module != &g_user32Tag || g_user32Refs == 0)
+        return FALSE;
     --g_user32Refs;
     return TRUE;
 }
 
 FARPROC GetProcAddress(HMODULE module, const char* name) {
-    if (module != &g_user32Tag || g_user32Refs == 0 || g_entryMissing || !name) return nullptr;
+    if (module != &g_user32Tag || g_user32Refs == 0 || g_entryMissing || !name)
+        return nullptr;
     if (qstrcmp(name, "SetLayeredWindowAttributes") == 0) {
         return reinterpret_cast<FARPROC>(&SetLayeredWindowAttributesImpl);
     }
@@ -168,12 +172,14 @@ FARPROC GetProcAddress(HMODULE module, const char* name) {
 }
 
 void CopyToField(wchar_t* field, size_t fieldChars, const CString& text) {
-    if (!field || fieldChars == 0) return;
+    if (!field || fieldChars == 0)
+        return;
     // The text is cut at a whole character, never inside a surrogate pair.
     size_t n = 0;
     const auto ucs4 = text.toUcs4();
     for (char32_t c : ucs4) {
-        if (n + 1 >= fieldChars) break;
+        if (n + 1 >= fieldChars)
+            break;
         field[n++] = static_cast<wchar_t>(c);
     }
     field[n] = 0;
@@ -181,12 +187,14 @@ void CopyToField(wchar_t* field, size_t fieldChars, const CString& text) {
 
 CString FieldText(const wchar_t* field) {
     QList<char32_t> chars;
-    for (; field && *field; ++field) chars.append(static_cast<char32_t>(*field));
+    for (; field && *field; ++field)
+        chars.append(static_cast<char32_t>(*field));
     return QString::fromUcs4(chars.constData(), chars.size());
 }
 
 BOOL Shell_NotifyIconW(DWORD message, NOTIFYICONDATAW* data) {
-    if (!data) return FALSE;
+    if (!data)
+        return FALSE;
     if (g_trayRecord) {
         platform::TrayRecord& r = *g_trayRecord;
         ++r.calls;
@@ -194,9 +202,12 @@ BOOL Shell_NotifyIconW(DWORD message, NOTIFYICONDATAW* data) {
             r.present = true;
             r.visible = (data->uFlags & NIF_ICON) != 0;
         }
-        if (message == NIM_DELETE) r.present = r.visible = false;
-        if (message == NIM_MODIFY && (data->uFlags & NIF_ICON)) r.visible = r.present;
-        if (data->uFlags & NIF_TIP) r.tip = FieldText(data->szTip);
+        if (message == NIM_DELETE)
+            r.present = r.visible = false;
+        if (message == NIM_MODIFY && (data->uFlags & NIF_ICON))
+            r.visible = r.present;
+        if (data->uFlags & NIF_TIP)
+            r.tip = FieldText(data->szTip);
         if (message == NIM_MODIFY && (data->uFlags & NIF_INFO)) {
             r.balloons.push_back(FieldText(data->szInfo));
         }
@@ -206,7 +217,8 @@ BOOL Shell_NotifyIconW(DWORD message, NOTIFYICONDATAW* data) {
     const auto key = std::make_pair(data->hWnd, data->uID);
     auto& icons = Icons();
     if (message == NIM_ADD) {
-        if (icons.count(key)) return FALSE;
+        if (icons.count(key))
+            return FALSE;
         TrayIcon& t = icons[key];
         t.icon = std::make_unique<QSystemTrayIcon>();
         t.owner = data->hWnd;
@@ -230,19 +242,23 @@ BOOL Shell_NotifyIconW(DWORD message, NOTIFYICONDATAW* data) {
                                  default:
                                      return;
                              }
-                             if (callback) PostMessage(owner, callback, id, mouse);
+                             if (callback)
+                                 PostMessage(owner, callback, id, mouse);
                          });
     }
     auto it = icons.find(key);
-    if (it == icons.end()) return FALSE;
+    if (it == icons.end())
+        return FALSE;
     TrayIcon& t = it->second;
     if (message == NIM_DELETE) {
         t.icon->hide();
         icons.erase(it);
         return TRUE;
     }
-    if (data->uFlags & NIF_MESSAGE) t.callback = data->uCallbackMessage;
-    if (data->uFlags & NIF_TIP) t.icon->setToolTip(FieldText(data->szTip));
+    if (data->uFlags & NIF_MESSAGE)
+        t.callback = data->uCallbackMessage;
+    if (data->uFlags & NIF_TIP)
+        t.icon->setToolTip(FieldText(data->szTip));
     if ((data->uFlags & NIF_ICON) && data->hIcon) {
         t.icon->setIcon(*static_cast<QIcon*>(data->hIcon));
         t.icon->show();
@@ -254,11 +270,14 @@ BOOL Shell_NotifyIconW(DWORD message, NOTIFYICONDATAW* data) {
     return TRUE;
 }
 
-void RegisterMenuResource(int id, const MenuTemplate& menu) { MenuResources()[id] = menu; }
+void RegisterMenuResource(int id, const MenuTemplate& menu) {
+    MenuResources()[id] = menu;
+}
 
 HMENU LoadMenuW(HINSTANCE, int id) {
     auto it = MenuResources().find(id);
-    if (it == MenuResources().end()) return nullptr;
+    if (it == MenuResources().end())
+        return nullptr;
     auto* top = new LoadedMenu();
     top->sub = new LoadedMenu{it->second, true, nullptr};
     top->menu.title = it->second.title;
@@ -272,7 +291,8 @@ HMENU GetSubMenu(HMENU menu, int position) {
 
 BOOL DestroyMenu(HMENU menu) {
     auto* m = static_cast<LoadedMenu*>(menu);
-    if (!m || m->isSub) return FALSE;
+    if (!m || m->isSub)
+        return FALSE;
     delete m->sub;
     delete m;
     return TRUE;
@@ -280,7 +300,8 @@ BOOL DestroyMenu(HMENU menu) {
 
 BOOL TrackPopupMenu(HMENU menu, UINT, int x, int y, int, HWND owner, const RECT*) {
     auto* m = static_cast<LoadedMenu*>(menu);
-    if (!m || !IsWindow(owner)) return FALSE;
+    if (!m || !IsWindow(owner))
+        return FALSE;
     UINT chosen = 0;
     if (g_menuChoice) {
         chosen = g_menuChoice(m->menu.items);
@@ -293,14 +314,17 @@ BOOL TrackPopupMenu(HMENU menu, UINT, int x, int y, int, HWND owner, const RECT*
                 popup.addAction(item.text)->setData(item.id);
             }
         }
-        if (QAction* a = popup.exec(QPoint(x, y))) chosen = a->data().toUInt();
+        if (QAction* a = popup.exec(QPoint(x, y)))
+            chosen = a->data().toUInt();
     }
-    if (chosen) PostMessage(owner, WM_COMMAND, chosen, 0);
+    if (chosen)
+        PostMessage(owner, WM_COMMAND, chosen, 0);
     return TRUE;
 }
 
 BOOL GetCursorPos(POINT* p) {
-    if (!p) return FALSE;
+    if (!p)
+        return FALSE;
     const QPoint c = QCursor::pos();
     *p = POINT{c.x(), c.y()};
     return TRUE;
@@ -308,10 +332,12 @@ BOOL GetCursorPos(POINT* p) {
 
 long RevokeDragDrop(HWND h) {
     CWnd* w = CWnd::FromHandle(h);
-    if (!w || !w->GetPeer()) return -1;
+    if (!w || !w->GetPeer())
+        return -1;
     QWidget* peer = w->GetPeer();
     peer->setAcceptDrops(false);
-    for (QWidget* child : peer->findChildren<QWidget*>()) child->setAcceptDrops(false);
+    for (QWidget* child : peer->findChildren<QWidget*>())
+        child->setAcceptDrops(false);
     return 0;
 }
 
@@ -323,12 +349,20 @@ void SetScreenForTesting(const RECT& screen, const RECT& available) {
     g_screen = screen;
     g_available = available;
 }
-void ClearScreenForTesting() { g_testScreen = false; }
-void UseRecordedTrayForTesting(TrayRecord* record) { g_trayRecord = record; }
+void ClearScreenForTesting() {
+    g_testScreen = false;
+}
+void UseRecordedTrayForTesting(TrayRecord* record) {
+    g_trayRecord = record;
+}
 void SetMenuChoiceForTesting(std::function<UINT(const std::vector<MenuItemTemplate>&)> choose) {
     g_menuChoice = std::move(choose);
 }
-void SetModuleMissingForTesting(bool missing) { g_moduleMissing = missing; }
-void SetEntryPointMissingForTesting(bool missing) { g_entryMissing = missing; }
+void SetModuleMissingForTesting(bool missing) {
+    g_moduleMissing = missing;
+}
+void SetEntryPointMissingForTesting(bool missing) {
+    g_entryMissing = missing;
+}
 
 }  // namespace platform

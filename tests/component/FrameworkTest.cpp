@@ -1,6 +1,7 @@
 // The application framework's rules: handles, sent and posted messages,
 // timers on the manual clock, window destruction, geometry, the profile.
 #include <QDir>
+#include <QSettings>
 #include <QWidget>
 
 #include "framework/internal.h"
@@ -212,7 +213,8 @@ TEST(Geometry, RectanglesHaveExclusiveRightAndBottomEdges) {
 
 TEST(Profile, ValuesRoundTripPerSectionAfterTheRegistryKeyIsSet) {
     QTemporaryDir home;
-    qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
+    // The toolkit fixes its configuration directory at first use.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home.path());
     CWinApp app(QStringLiteral("ProfileTestApp"));
     EXPECT_EQ(app.GetProfileString("ALARM", "CFG", "<PKT></PKT>"), "<PKT></PKT>");
     EXPECT_FALSE(app.WriteProfileInt("CHAT", "XX", 5));
@@ -224,7 +226,6 @@ TEST(Profile, ValuesRoundTripPerSectionAfterTheRegistryKeyIsSet) {
     EXPECT_EQ(app.GetProfileString("ALARM", "CFG", ""), "<PKT><A>벨크</A></PKT>");
     // The values live in the user's own configuration directory.
     EXPECT_TRUE(QDir(home.path() + "/VelkApp").exists());
-    qunsetenv("XDG_CONFIG_HOME");
 }
 
 }  // namespace

@@ -177,7 +177,7 @@ class Program:
         return code
 
     def _read_output(self):
-        if self._log:
+        if self._log and not self._log.closed:
             self._log.flush()
             self._log.seek(0)
             self.output = self._log.read()
@@ -198,7 +198,9 @@ class Program:
                 self._read_output()
                 raise AssertionError(f"the program ended while waiting for {what}:\n{self.output}")
             time.sleep(0.05)
-        raise AssertionError(f"timed out waiting for {what}")
+        self._read_output()
+        tail = "\n".join(line for line in self.output.splitlines()[-15:] if not line.startswith("  * "))
+        raise AssertionError(f"timed out waiting for {what}; the program's last output:\n{tail}")
 
     def wait_for_window(self, pattern, visible_only=False, timeout=20):
         return self.wait_for(lambda: self.display.windows_named(pattern, visible_only),
@@ -234,6 +236,7 @@ class PageServer:
 
         server_self = self
         self.reports = []
+        self.commands = {}
         self.requests = []
         self.lock = threading.Lock()
 
@@ -244,6 +247,13 @@ class PageServer:
             def log_message(self, *args):
                 pass
 
+            def handle(self):
+                # A page that goes away mid-request is no error of the test's.
+                try:
+                    super().handle()
+                except (ConnectionError, TimeoutError):
+                    pass
+
             def end_headers(self):
                 self.send_header("Cache-Control", "no-store")
                 super().end_headers()
@@ -251,6 +261,18 @@ class PageServer:
             def do_GET(self):
                 with server_self.lock:
                     server_self.requests.append((self.path, dict(self.headers)))
+                if self.path.startswith("/cmd?"):
+                    import urllib.parse
+                    page = urllib.parse.parse_qs(self.path.split("?", 1)[1]).get("id", [""])[0]
+                    with server_self.lock:
+                        queue = server_self.commands.get(page, [])
+                        body = queue.pop(0).encode() if queue else b""
+                    self.send_response(200 if body else 204)
+                    self.send_header("Content-Type", "text/plain; charset=utf-8")
+                    self.send_header("Content-Length", str(len(body)))
+                    self.end_headers()
+                    self.wfile.write(body)
+                    return
                 if self.path.startswith("/status/"):
                     code = int(self.path.split("/")[2].split("?")[0])
                     body = f"<html><body>status {code}</body></html>".encode()
@@ -275,6 +297,23 @@ class PageServer:
         self.port = self.httpd.server_address[1]
         self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
         self.thread.start()
+
+    def push(self, page, script):
+        """Queues script for the test page `page` (it polls for it)."""
+        with self.lock:
+            self.commands.setdefault(page, []).append(script)
+
+    def reports_of(self, kind, page=None):
+        with self.lock:
+            out = []
+            for path, data in self.reports:
+                k, _, rest = path.lstrip("/").partition("/")
+                if k != "report":
+                    continue
+                rk, _, pid = rest.partition("?id=")
+                if rk == kind and (page is None or pid == page):
+                    out.append(data)
+            return out
 
     def url(self, path):
         return f"http://127.0.0.1:{self.port}/{path.lstrip('/')}"

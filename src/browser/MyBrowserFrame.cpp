@@ -1,0 +1,303 @@
+#include "browser/MyBrowserFrame.h"
+
+#include <algorithm>
+
+#include "app/Messages.h"
+#include "app/Service.h"
+#include "app/VelkSTKApp.h"
+#include "app/WorkArea.h"
+#include "browser/TextNumber.h"
+#include "packet/Packet.h"
+#include "platform/desktop.h"
+
+namespace {
+
+constexpr UINT kRedrawAll = RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME;
+
+// A placement keyword ("C" centre, and `low` or `high` for the two edges),
+// compared without regard to case, or a coordinate.
+int Coordinate(const CString& text, const char* low, const char* high, int start, int end,
+               int size) {
+    if (text.compare(QLatin1String("C"), Qt::CaseInsensitive) == 0)
+        return (end - start - size) / 2;
+    if (text.compare(QLatin1String(low), Qt::CaseInsensitive) == 0)
+        return start;
+    if (text.compare(QLatin1String(high), Qt::CaseInsensitive) == 0)
+        return end - size;
+    return WideToLong(text);
+}
+
+}  // namespace
+
+CMyBrowserFrame::CMyBrowserFrame() = default;
+CMyBrowserFrame::~CMyBrowserFrame() = default;
+
+CPacket& CMyBrowserFrame::Settings() {
+    // A frame created without a packet reads every value at its default.
+    if (!m_settings)
+        m_settings = std::make_unique<CPacket>(QStringLiteral("<PKT></PKT>"));
+    return *m_settings;
+}
+
+BOOL CMyBrowserFrame::CreateFrame(CPacket* packet) {
+    m_settings = std::make_unique<CPacket>(packet ? packet->GetText() : QString());
+    return LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE, nullptr, nullptr);
+}
+
+BOOL CMyBrowserFrame::PreCreateWindow(CREATESTRUCT& cs) {
+    CPacket& s = Settings();
+    m_kind = s.GetInt(QStringLiteral("TP"), 3);
+    if (s.Contains(QStringLiteral("BORDERCOLOR")))
+        m_borderColor = static_cast<COLORREF>(s.GetInt(QStringLiteral("BORDERCOLOR"), 0));
+
+    const RECT w = GetWorkArea();
+    const int workWidth = static_cast<int>(w.right - w.left);
+    const int workHeight = static_cast<int>(w.bottom - w.top);
+    const int cx = std::min(s.GetInt(QStringLiteral("WW"), 1200), workWidth);
+    const int cy = std::min(s.GetInt(QStringLiteral("HH"), 720), workHeight);
+    // The centred values are relative to the work area's size only.
+    cs.x = Coordinate(s.GetString(QStringLiteral("XX"), QStringLiteral("C")), "L", "R",
+                      static_cast<int>(w.left), static_cast<int>(w.right), cx);
+    cs.y = Coordinate(s.GetString(QStringLiteral("YY"), QStringLiteral("C")), "T", "B",
+                      static_cast<int>(w.top), static_cast<int>(w.bottom), cy);
+    cs.cx = cx;
+    cs.cy = cy;
+
+    if (s.GetInt(QStringLiteral("HDR"), 1) == 1) {
+        m_nativeCaption = 0;
+        cs.dwExStyle = WS_EX_DLGMODALFRAME;
+        cs.style = WS_POPUP | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+    } else {
+        m_nativeCaption = 1;
+        cs.dwExStyle = WS_EX_CLIENTEDGE | WS_EX_WINDOWEDGE;
+        cs.style = WS_OVERLAPPEDWINDOW;
+    }
+    return CFrameWnd::PreCreateWindow(cs);
+}
+
+LRESULT CMyBrowserFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_APP_OWNER_MOVED)
+        OnOwnerMoved();
+    return CFrameWnd::WindowProc(message, wParam, lParam);
+}
+
+int CMyBrowserFrame::OnCreate(CREATESTRUCT* cs) {
+    if (CFrameWnd::OnCreate(cs) == -1)
+        return -1;
+    if (!m_view.Create(QString(), QString(), WS_CHILD | WS_VISIBLE | WS_BORDER, RECT{}, this,
+                       AFX_IDW_PANE_FIRST, nullptr)) {
+        return -1;
+    }
+    m_view.m_frame = this;
+    ModifyStyleEx(WS_EX_CLIENTEDGE, 0, SWP_FRAMECHANGED);
+    SetWindowText(Settings().GetString(QStringLiteral("DLGTIT"), QString()));
+    if (CWnd* main = AfxGetMainWnd())
+        ::SendMessage(main->m_hWnd, WM_APP_REGISTER_FRAME, reinterpret_cast<WPARAM>(m_hWnd), 0);
+    // The browser comes outside the creation message, so the window shows at once.
+    SetTimer(TIMER_CREATE_BROWSER, 10);
+    return 0;
+}
+
+void CMyBrowserFrame::OnGetMinMaxInfo(MINMAXINFO* mmi) {
+    if (mmi) {
+        mmi->ptMinTrackSize.x = Settings().GetInt(QStringLiteral("LMIW"), 1200);
+        mmi->ptMinTrackSize.y = Settings().GetInt(QStringLiteral("LMIH"), 720);
+    }
+    CFrameWnd::OnGetMinMaxInfo(mmi);
+}
+
+void CMyBrowserFrame::OnTimer(UINT_PTR id) {
+    switch (id) {
+        case TIMER_CREATE_BROWSER: {
+            KillTimer(TIMER_CREATE_BROWSER);
+            CString url = Settings().GetString(QStringLiteral("URL"), ContentBaseUrl());
+            url.replace(QLatin1String("{APPPATH}"), GetExeDir());
+            RECT r;
+            m_view.GetClientRect(&r);
+            if (CefRefPtr<ClientApp> clientApp = VelkApp().m_clientApp)
+                clientApp->CreateBrowser(m_view.m_hWnd, url, r);
+            SetTimer(TIMER_CHECK_DOCUMENT, 2000);
+            break;
+        }
+        case TIMER_CHECK_DOCUMENT:
+            KillTimer(TIMER_CHECK_DOCUMENT);
+            if (m_view.m_browser && !m_view.m_browser->HasDocument())
+                m_view.m_browser->ReloadIgnoreCache();
+            SetTimer(TIMER_DELIVER_URI, 3000);
+            break;
+        case TIMER_DELIVER_URI:
+            DeliverPendingUri();
+            break;
+        default:
+            break;
+    }
+    CFrameWnd::OnTimer(id);
+}
+
+// An address handed over in the launch parameters reaches one page only:
+// the first frame whose timer finds it takes it out of the parameters.
+void CMyBrowserFrame::DeliverPendingUri() {
+    CPacket& params = VelkApp().m_params;
+    const CString uri = params.GetString(QStringLiteral("URI"), QString());
+    if (uri.isEmpty())
+        return;
+    CPacket packet(GBN_COMMAND);
+    packet.SetInt(QStringLiteral("CMD"), 51);
+    packet.SetString(QStringLiteral("URI"), uri);
+    m_view.ExecuteScript(QStringLiteral("JSRecv(\"") + packet.GetScriptText() +
+                         QStringLiteral("\")"));
+    params.Remove(QStringLiteral("URI"));
+}
+
+void CMyBrowserFrame::OnSize(UINT type, int cx, int cy) {
+    CFrameWnd::OnSize(type, cx, cy);
+    if (m_nativeCaption || type == SIZE_MINIMIZED)
+        return;
+    GetWindowRect(&m_lastRect);
+    // The resize border and one more pixel (the gaps) fall outside the
+    // region; the top edge is cut by the horizontal amount.
+    const int a = GetSystemMetrics(SM_CXFRAME) + Settings().GetInt(QStringLiteral("XGAP"), 1);
+    const int b = GetSystemMetrics(SM_CYFRAME) + Settings().GetInt(QStringLiteral("YGAP"), 1);
+    const int width = static_cast<int>(m_lastRect.right - m_lastRect.left);
+    const int height = static_cast<int>(m_lastRect.bottom - m_lastRect.top);
+    SetWindowRgn(RECT{a, a, width - a, height - b}, TRUE);
+}
+
+void CMyBrowserFrame::OnMove(int x, int y) {
+    CFrameWnd::OnMove(x, y);
+    if (m_view.m_browser)
+        m_view.m_browser->GetHost()->NotifyMoveOrResizeStarted();
+    NotifyChild();
+}
+
+void CMyBrowserFrame::OnMoving(UINT edge, RECT* r) {
+    CFrameWnd::OnMoving(edge, r);
+    if (m_view.m_browser)
+        m_view.m_browser->GetHost()->NotifyMoveOrResizeStarted();
+    // Older systems report the end of a move only.
+    if (VelkApp().GetOsMajorVersion() > 5)
+        NotifyChild();
+}
+
+void CMyBrowserFrame::NotifyChild() {
+    RECT now;
+    GetWindowRect(&now);
+    if (m_childWnd) {
+        ::PostMessage(m_childWnd, WM_APP_OWNER_MOVED,
+                      static_cast<WPARAM>(static_cast<LPARAM>(m_lastRect.left - now.left)),
+                      static_cast<LPARAM>(m_lastRect.top - now.top));
+    }
+    m_lastRect = now;
+}
+
+// Re-docks at the owner's right edge, overlapping it by one frame width, as
+// long as the whole window stays on the desktop.
+void CMyBrowserFrame::OnOwnerMoved() {
+    if (!m_trackOwner || !IsWindow(m_ownerWnd))
+        return;
+    RECT o, d, r;
+    ::GetWindowRect(m_ownerWnd, &o);
+    ::GetWindowRect(GetDesktopWindow(), &d);
+    GetWindowRect(&r);
+    const LONG left = o.right - GetSystemMetrics(SM_CXFRAME);
+    const LONG top = o.top;
+    const POINT bottomRight{left + (r.right - r.left), top + (r.bottom - r.top)};
+    if (PtInRect(&d, bottomRight)) {
+        SetWindowPos(nullptr, static_cast<int>(left), static_cast<int>(top), 0, 0,
+                     SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+}
+
+void CMyBrowserFrame::SetOpacity(int percent) {
+    const int p = std::clamp(percent, 1, 100);
+    if (p == m_opacity)
+        return;
+    m_opacity = p;
+    if (p == 100) {
+        RemoveLayeredStyle();
+    } else {
+        ModifyStyleEx(0, WS_EX_LAYERED);
+        m_layered.SetTransparencyPercent(m_hWnd, p);
+    }
+}
+
+void CMyBrowserFrame::RemoveLayeredStyle() {
+    // Full opacity first, while the window is still layered, so that no
+    // alpha outlives the style.
+    if (GetExStyle() & WS_EX_LAYERED)
+        m_layered.SetTransparencyPercent(m_hWnd, 100);
+    ModifyStyleEx(WS_EX_LAYERED, 0);
+    RedrawWindow(m_hWnd, nullptr, nullptr, kRedrawAll);
+}
+
+void CMyBrowserFrame::OnClose() {
+    RemoveLayeredStyle();
+    if (IsWindow(m_childWnd))
+        ::PostMessage(m_childWnd, WM_CLOSE, 0, 0);
+
+    RECT r;
+    GetWindowRect(&r);
+    const CString section = m_kind == 2   ? QStringLiteral("CHAT")
+                            : m_kind == 5 ? QStringLiteral("W4X")
+                                          : QString();
+    if (!section.isEmpty() && !IsIconic() && AfxGetApp()) {
+        CVelkSTKAppApp& app = VelkApp();
+        app.WriteProfileInt(section, QStringLiteral("XX"), static_cast<int>(r.left));
+        app.WriteProfileInt(section, QStringLiteral("YY"), static_cast<int>(r.top));
+        app.WriteProfileInt(section, QStringLiteral("WW"), static_cast<int>(r.right - r.left));
+        app.WriteProfileInt(section, QStringLiteral("HH"), static_cast<int>(r.bottom - r.top));
+    }
+
+    if (CWnd* main = AfxGetMainWnd()) {
+        if (m_nativeCaption) {
+            // A frame with the standard caption is the application's window:
+            // closing it ends the application.
+            main->PostMessage(WM_CLOSE, 0, 0);
+        } else {
+            main->PostMessage(WM_APP_UNREGISTER_FRAME, reinterpret_cast<WPARAM>(m_hWnd), 0);
+        }
+    }
+    // Destroys the window; the object deletes itself when the window is gone.
+    CFrameWnd::OnClose();
+}
+
+BOOL CMyBrowserFrame::OnEraseBkgnd(CDC*) {
+    if (!m_nativeCaption)
+        DrawBorder();
+    return FALSE;
+}
+
+BOOL CMyBrowserFrame::OnNcActivate(BOOL active) {
+    if (m_nativeCaption)
+        return CFrameWnd::OnNcActivate(active);
+    DrawBorder();
+    return TRUE;
+}
+
+void CMyBrowserFrame::OnNcPaint() {
+    CFrameWnd::OnNcPaint();
+    if (!m_nativeCaption)
+        DrawBorder();
+}
+
+void CMyBrowserFrame::DrawBorder() {
+    PaintWindow([this](CDC& dc) {
+        RECT r;
+        GetWindowRect(&r);
+        OffsetRect(&r, static_cast<int>(-r.left), static_cast<int>(-r.top));
+        RECT inner = r;
+        InflateRect(&inner, -GetSystemMetrics(SM_CXFRAME), -GetSystemMetrics(SM_CYFRAME));
+        dc.ExcludeClipRect(inner);
+        dc.FillSolidRect(r, m_borderColor);
+    });
+}
+
+void CMyBrowserFrame::RecalcView() {
+    RECT r;
+    GetClientRect(&r);
+    m_view.MoveWindow(r, TRUE);
+}
+
+void CMyBrowserFrame::Navigate(const CString& url) {
+    m_view.Navigate(url);
+}

@@ -1,0 +1,497 @@
+#include "browser/MyBrowserView.h"
+
+#include <cmath>
+#include <memory>
+
+#include "app/Messages.h"
+#include "app/Service.h"
+#include "app/VelkSTKApp.h"
+#include "app/WorkArea.h"
+#include "browser/MyBrowserFrame.h"
+#include "browser/TextNumber.h"
+#include "packet/Packet.h"
+#include "platform/IniFile.h"
+#include "platform/desktop.h"
+#include "platform/shell.h"
+
+namespace {
+
+// The page's answer function: JSRecv("<packet text escaped for a string>").
+CString ScriptCallOf(const CPacket& packet) {
+    return QStringLiteral("JSRecv(\"") + packet.GetScriptText() + QStringLiteral("\")");
+}
+
+// Below 80 % of the base height the page stops shrinking.
+constexpr double kMinimumScaleRatio = 0.8;
+// The browser's zoom factor per level.
+constexpr double kZoomFactorPerLevel = 1.2;
+
+// The settings file beside the executable; none without an application.
+CString IniPath() {
+    return AfxGetApp() ? VelkApp().m_iniPath : CString();
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// CPtrFIFO
+
+CPtrFIFO::~CPtrFIFO() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    RemoveAll();
+}
+
+void CPtrFIFO::AddTail(void* p) {
+    m_items.push_back(p);
+    m_count.store(m_items.size(), std::memory_order_release);
+}
+
+void* CPtrFIFO::RemoveHead() {
+    if (m_items.empty())
+        return nullptr;
+    void* p = m_items.front();
+    m_items.pop_front();
+    m_count.store(m_items.size(), std::memory_order_release);
+    return p;
+}
+
+void CPtrFIFO::RemoveAll() {
+    m_items.clear();
+    m_count.store(0, std::memory_order_release);
+}
+
+// ---------------------------------------------------------------------------
+// CMyBrowserView
+
+CMyBrowserView::CMyBrowserView()
+    : m_autoScale(GetPrivateProfileIntW(QStringLiteral("APP"), QStringLiteral("AUTOSCALE"), 0,
+                                        IniPath())) {}
+
+CMyBrowserView::~CMyBrowserView() {
+    // Packets still waiting are never delivered once the view is gone.
+    for (;;) {
+        void* p;
+        {
+            std::lock_guard<std::mutex> lock(m_pageQueue.m_lock);
+            p = m_pageQueue.RemoveHead();
+        }
+        if (!p)
+            break;
+        delete static_cast<CPacket*>(p);
+    }
+}
+
+BOOL CMyBrowserView::PreCreateWindow(CREATESTRUCT& cs) {
+    if (!CWnd::PreCreateWindow(cs))
+        return FALSE;
+    cs.style &= ~WS_BORDER;
+    // A double-click, redraw-on-resize class with the arrow cursor and the
+    // window colour as background.
+    cs.lpszClass = QStringLiteral("VelkBrowserView");
+    return TRUE;
+}
+
+LRESULT CMyBrowserView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_APP_BROWSER_CREATED:
+            OnBrowserCreated(reinterpret_cast<CefBrowser*>(lParam));
+            return 0;
+        case WM_APP_PACKET: {
+            // The posted packet is ours: it goes when the handling ends, on
+            // every path, also when a command closes the frame and with it
+            // this view.
+            std::unique_ptr<CPacket> packet(reinterpret_cast<CPacket*>(wParam));
+            if (packet)
+                DispatchPacket(*packet);
+            return 0;
+        }
+        default:
+            return CWnd::WindowProc(message, wParam, lParam);
+    }
+}
+
+void CMyBrowserView::OnBrowserCreated(CefBrowser* browser) {
+    m_browser = browser;
+    if (!m_browser)
+        return;
+    // Nothing can be dragged and dropped onto the page.
+    HWND h = m_browser->GetHost()->GetWindowHandle();
+    RevokeDragDrop(GetWindow(h, GW_CHILD));
+
+    SetTimer(TIMER_PAGE_QUEUE, 100);
+    SetTimer(TIMER_LOAD_WATCH, 5000);
+
+    RECT r;
+    GetClientRect(&r);
+    InflateRect(&r, -1, -1);
+    m_baseHeight = static_cast<int>(r.bottom - r.top);
+
+    ResizeBrowser();
+    if (m_frame)
+        m_frame->DrawBorder();
+}
+
+void CMyBrowserView::ResizeBrowser() {
+    if (!m_browser)
+        return;
+    CefRefPtr<CefBrowserHost> host = m_browser->GetHost();
+    HWND h = host->GetWindowHandle();
+    if (!h)
+        return;
+    RECT r;
+    GetClientRect(&r);
+    HDWP hdwp = BeginDeferWindowPos(1);
+    hdwp = DeferWindowPos(hdwp, h, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                          SWP_NOZORDER);
+    EndDeferWindowPos(hdwp);
+
+    if (m_autoScale == 0)
+        return;
+    // A browser that arrived while the view had no client area leaves no
+    // height to scale against: the zoom stays as it is until a browser
+    // arrives in a view that has one.
+    if (m_baseHeight > 0) {
+        double ratio = static_cast<double>(r.bottom - r.top) / static_cast<double>(m_baseHeight);
+        if (ratio < kMinimumScaleRatio)
+            ratio = kMinimumScaleRatio;
+        host->SetZoomLevel(std::log(ratio) / std::log(kZoomFactorPerLevel));
+    }
+    host->NotifyMoveOrResizeStarted();
+}
+
+void CMyBrowserView::Navigate(const CString& address) {
+    if (!m_browser)
+        return;
+    CString url = address;
+    if (url.contains(QLatin1String("file:"))) {
+        url.replace(QLatin1String("{APPPATH}"), GetExeDir());
+    } else if (!url.startsWith(QLatin1String("http"), Qt::CaseSensitive)) {
+        url = ContentBaseUrl() + url;
+    }
+    m_url = url;
+    m_browser->GetMainFrame()->LoadURL(m_url);
+}
+
+void CMyBrowserView::ExecuteScript(const CefString& code) {
+    if (!m_browser)
+        return;
+    CefRefPtr<CefFrame> frame = m_browser->GetMainFrame();
+    frame->ExecuteJavaScript(code, frame->GetURL(), 0);
+}
+
+void CMyBrowserView::EnqueueForPage(CPacket* packet) {
+    std::lock_guard<std::mutex> lock(m_pageQueue.m_lock);
+    m_pageQueue.AddTail(packet);
+}
+
+// ---------------------------------------------------------------------------
+// Packets from the page and from the browser client.
+
+void CMyBrowserView::DispatchPacket(CPacket& packet) {
+    switch (packet.GetInt(QStringLiteral("GBN"), 0)) {
+        case GBN_COMMAND:
+            ExecuteCommand(packet);
+            break;
+        case GBN_LOADING_INDICATOR:
+            Forward(packet, 2);
+            break;
+        case GBN_LOAD_END:
+            if (m_browser && packet.GetInt(QStringLiteral("CODE"), 0) == 404) {
+                AfxMessageBox(QStringLiteral("에러발생 404"), MB_OK);
+                // The box is modal: the view may have lost its browser meanwhile.
+                if (m_browser)
+                    m_browser->GoBack();
+            }
+            break;
+        case GBN_LOAD_START:
+        case GBN_LOAD_ERROR:
+        case GBN_LOADING_STATE:
+            break;
+        default:
+            Forward(packet, 2);
+            break;
+    }
+}
+
+void CMyBrowserView::ExecuteCommand(CPacket& packet) {
+    const int cmd = packet.GetInt(QStringLiteral("CMD"), 0);
+    CMyBrowserFrame* frame = m_frame;
+    CWnd* main = AfxGetMainWnd();
+    switch (cmd) {
+        case 1: {
+            const int hide = packet.GetInt(QStringLiteral("HIDE"), 0);
+            if (hide == 1) {
+                if (frame)
+                    frame->ShowWindow(SW_HIDE);
+            } else if (hide == 2) {
+                if (main)
+                    main->PostMessage(WM_CLOSE, 0, 0);
+            } else if (hide == 3) {
+                const CString title =
+                    GetPrivateProfileStringW(QStringLiteral("APP"), QStringLiteral("WINTIT"),
+                                             QStringLiteral("VelkApp"), 512, IniPath());
+                const CString question = title + QStringLiteral(" 를 종료하시겠습니까?");
+                if (AfxMessageBox(question, MB_YESNO) == IDYES) {
+                    if (CWnd* mainNow = AfxGetMainWnd())
+                        mainNow->PostMessage(WM_CLOSE, 0, 0);
+                }
+            } else if (frame) {
+                // The main chat window only hides; any other chat frame closes,
+                // and this view goes with it.
+                if (frame->m_kind == 1) {
+                    frame->ShowWindow(SW_HIDE);
+                } else {
+                    ::SendMessage(frame->m_hWnd, WM_CLOSE, 0, 0);
+                }
+            }
+            break;
+        }
+        case 2:
+            if (frame)
+                frame->ShowWindow(SW_MINIMIZE);
+            break;
+        case 3:
+            if (frame) {
+                if (frame->IsIconic() || (frame->GetStyle() & WS_MAXIMIZE)) {
+                    frame->ShowWindow(SW_RESTORE);
+                } else {
+                    frame->ShowWindow(SW_MAXIMIZE);
+                }
+                frame->SetForegroundWindow();
+            }
+            break;
+        case 10:
+        case 11:
+        case 12:
+        case 13:
+        case 14:
+        case 15:
+        case 16:
+        case 17:
+        case 18: {
+            // The user's pressed mouse button moves or sizes the frame in the
+            // system's own loop.
+            static const int kHitTest[] = {HTCAPTION,    HTTOP,         HTBOTTOM,
+                                           HTTOPLEFT,    HTBOTTOMRIGHT, HTTOPRIGHT,
+                                           HTBOTTOMLEFT, HTLEFT,        HTRIGHT};
+            if (frame) {
+                ReleaseCapture();
+                frame->PostMessage(WM_NCLBUTTONDOWN, static_cast<WPARAM>(kHitTest[cmd - 10]), 0);
+            }
+            break;
+        }
+        case 19:
+            PlaceFrame(packet);
+            break;
+        case 20:
+            OpenSideWindow(packet);
+            break;
+        case 21:
+            if (frame)
+                frame->SetOpacity(packet.GetInt(QStringLiteral("V"), 0));
+            break;
+        case 23: {
+            const CString url = packet.GetString(QStringLiteral("URL"), QString());
+            if (!url.isEmpty()) {
+                ShellExecuteW(nullptr, QStringLiteral("open"), url, QString(), QString(), SW_SHOW);
+            }
+            break;
+        }
+        case 24:
+            if (frame)
+                frame->FlashWindow(TRUE);
+            break;
+        case 29:
+            if (frame)
+                frame->m_trackOwner = packet.GetInt(QStringLiteral("V"), 0) != 0 ? 1 : 0;
+            break;
+        case 31:
+            ExecuteScript(QStringLiteral("JSVer(1)"));
+            break;
+        case 52:
+            ApplyZoom(packet);
+            break;
+        default:
+            Forward(packet, FrameContext());
+            break;
+    }
+}
+
+// Command 19: a query answers the page with the frame's placement and the
+// frame metrics; otherwise the frame takes the placement given.
+void CMyBrowserView::PlaceFrame(CPacket& packet) {
+    if (!m_frame)
+        return;
+    RECT r;
+    m_frame->GetWindowRect(&r);
+    if (packet.GetInt(QStringLiteral("CALL"), 0) > 0) {
+        auto* reply = new CPacket(packet.GetText());
+        reply->SetInt(QStringLiteral("XX"), static_cast<int>(r.left));
+        reply->SetInt(QStringLiteral("YY"), static_cast<int>(r.top));
+        reply->SetInt(QStringLiteral("WW"), static_cast<int>(r.right - r.left));
+        reply->SetInt(QStringLiteral("HH"), static_cast<int>(r.bottom - r.top));
+        reply->SetInt(QStringLiteral("CYCAPTION"), GetSystemMetrics(SM_CYCAPTION));
+        reply->SetInt(QStringLiteral("CXFRAME"), GetSystemMetrics(SM_CXFRAME));
+        reply->SetInt(QStringLiteral("CYFRAME"), GetSystemMetrics(SM_CYFRAME));
+        reply->SetInt(QStringLiteral("CXBORDER"), GetSystemMetrics(SM_CXBORDER));
+        reply->SetInt(QStringLiteral("CYBORDER"), GetSystemMetrics(SM_CYBORDER));
+        EnqueueForPage(reply);
+        return;
+    }
+    int x, y, cx, cy;
+    if (packet.GetInt(QStringLiteral("LOGOUT"), 0) == 1) {
+        // By default a 400 x 600 window in the bottom-right corner.
+        const RECT w = GetWorkArea();
+        x = packet.GetInt(QStringLiteral("XX"), static_cast<int>(w.right - 400));
+        y = packet.GetInt(QStringLiteral("YY"), static_cast<int>(w.bottom - 600));
+        cx = packet.GetInt(QStringLiteral("WW"), 400);
+        cy = packet.GetInt(QStringLiteral("HH"), 600);
+    } else {
+        x = packet.GetInt(QStringLiteral("XX"), static_cast<int>(r.left));
+        y = packet.GetInt(QStringLiteral("YY"), static_cast<int>(r.top));
+        cx = packet.GetInt(QStringLiteral("WW"), static_cast<int>(r.right - r.left));
+        cy = packet.GetInt(QStringLiteral("HH"), static_cast<int>(r.bottom - r.top));
+    }
+    m_frame->SetWindowPos(nullptr, x, y, cx, cy, SWP_NOZORDER);
+}
+
+// Command 20: a side window at the frame's right edge, overlapping it by one
+// frame width; the frame moves left when the side window would not fit.
+void CMyBrowserView::OpenSideWindow(CPacket& packet) {
+    CPacket copy(packet.GetText());
+    if (!m_frame || (m_frame->m_kind != 2 && copy.GetInt(QStringLiteral("TP"), 0) != 4)) {
+        Forward(copy, 0);
+        return;
+    }
+    copy.SetString(QStringLiteral("DLGTIT"), m_frame->GetWindowText() + QStringLiteral(",s"));
+
+    RECT r1;
+    m_frame->GetWindowRect(&r1);
+    RECT r2 = r1;
+    OffsetRect(&r2, static_cast<int>(r1.right - GetSystemMetrics(SM_CXFRAME) - r1.left), 0);
+    const RECT w = GetWorkArea();
+    if (r2.right > w.right) {
+        const int dx = static_cast<int>(w.right - r2.right);
+        OffsetRect(&r1, dx, 0);
+        OffsetRect(&r2, dx, 0);
+    }
+    copy.SetInt(QStringLiteral("XX"), static_cast<int>(r2.left));
+    copy.SetInt(QStringLiteral("YY"), static_cast<int>(r2.top));
+    copy.SetInt(QStringLiteral("WW"), static_cast<int>(r2.right - r2.left));
+    copy.SetInt(QStringLiteral("HH"), static_cast<int>(r2.bottom - r2.top));
+
+    // The main window may open a frame and link it to ours; ours must still
+    // be there afterwards to make room for it.
+    CMyBrowserFrame* frame = m_frame;
+    HWND frameWnd = frame->m_hWnd;
+    if (CWnd* main = AfxGetMainWnd()) {
+        ::SendMessage(main->m_hWnd, WM_APP_PACKET, reinterpret_cast<WPARAM>(&copy), FrameContext());
+    }
+    if (!IsWindow(frameWnd))
+        return;
+    if (r1.left >= w.left)
+        frame->MoveWindow(r1, TRUE);
+    frame->RecalcView();
+}
+
+// Command 52: the zoom follows the window height (AUTOSCALE), or takes a
+// fixed level (SCALE, a zoom level of the browser, not a percentage).
+void CMyBrowserView::ApplyZoom(CPacket& packet) {
+    if (packet.Contains(QStringLiteral("AUTOSCALE"))) {
+        m_autoScale = packet.GetInt(QStringLiteral("AUTOSCALE"), 0);
+        if (m_autoScale == 0 && m_browser)
+            m_browser->GetHost()->SetZoomLevel(1.0);
+        return;
+    }
+    const double level =
+        WideToDouble(packet.GetString(QStringLiteral("SCALE"), QStringLiteral("1")));
+    if (m_browser)
+        m_browser->GetHost()->SetZoomLevel(level);
+}
+
+void CMyBrowserView::Forward(const CPacket& packet, LPARAM context) {
+    CWnd* main = AfxGetMainWnd();
+    if (!main)
+        return;
+    CPacket copy(packet.GetText());
+    ::SendMessage(main->m_hWnd, WM_APP_PACKET, reinterpret_cast<WPARAM>(&copy), context);
+}
+
+LPARAM CMyBrowserView::FrameContext() const {
+    return reinterpret_cast<LPARAM>(static_cast<CWnd*>(m_frame));
+}
+
+// ---------------------------------------------------------------------------
+// Window messages.
+
+void CMyBrowserView::OnSize(UINT type, int cx, int cy) {
+    if (m_browser)
+        m_browser->GetHost()->NotifyMoveOrResizeStarted();
+    CWnd::OnSize(type, cx, cy);
+    ResizeBrowser();
+}
+
+void CMyBrowserView::OnSizing(UINT edge, RECT* r) {
+    CWnd::OnSizing(edge, r);
+    if (!m_browser)
+        return;
+    CefRefPtr<CefBrowserHost> host = m_browser->GetHost();
+    if (HWND h = host->GetWindowHandle()) {
+        RECT client;
+        GetClientRect(&client);
+        HDWP hdwp = BeginDeferWindowPos(1);
+        hdwp = DeferWindowPos(hdwp, h, nullptr, client.left, client.top, client.right - client.left,
+                              client.bottom - client.top, SWP_NOZORDER);
+        EndDeferWindowPos(hdwp);
+    }
+    host->NotifyMoveOrResizeStarted();
+}
+
+void CMyBrowserView::OnClose() {
+    if (m_browser)
+        m_browser->GetHost()->CloseBrowser(false);
+    CWnd::OnClose();
+}
+
+BOOL CMyBrowserView::OnEraseBkgnd(CDC* dc) {
+    // An outline that shows only while no browser window covers the view.
+    if (dc) {
+        RECT r;
+        GetClientRect(&r);
+        InflateRect(&r, -1, -1);
+        dc->DrawRectOutline(r, 2, RGB(200, 200, 200));
+    }
+    return FALSE;
+}
+
+void CMyBrowserView::OnPaint() {
+    // The browser's window paints the page; the view itself draws nothing.
+}
+
+void CMyBrowserView::OnTimer(UINT_PTR id) {
+    if (id == TIMER_PAGE_QUEUE) {
+        DeliverNextToPage();
+    } else if (id == TIMER_LOAD_WATCH) {
+        KillTimer(TIMER_LOAD_WATCH);
+        if (m_browser && m_browser->IsLoading()) {
+            m_browser->Reload();
+            SetTimer(TIMER_LOAD_WATCH, 5000);
+        }
+    }
+    CWnd::OnTimer(id);
+}
+
+// One packet per tick, and none while the page loads: a page that has not
+// finished loading may not have its JSRecv yet.
+void CMyBrowserView::DeliverNextToPage() {
+    if (m_pageQueue.IsEmpty() || !m_browser || m_browser->IsLoading())
+        return;
+    void* head;
+    {
+        std::lock_guard<std::mutex> lock(m_pageQueue.m_lock);
+        head = m_pageQueue.RemoveHead();
+    }
+    std::unique_ptr<CPacket> packet(static_cast<CPacket*>(head));
+    if (packet)
+        ExecuteScript(ScriptCallOf(*packet));
+}

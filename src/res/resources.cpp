@@ -1,0 +1,11 @@
+#include "res/resources.h"
+
+#include "app/Messages.h"
+#include "platform/desktop.h"
+
+void RegisterResources() {
+    RegisterMenuResource(IDR_TRAY_MENU, MenuTemplate{QStringLiteral("POP"),
+                                                     {{ID_TRAY_REFRESH, QStringLiteral("새로고침")},
+                                                      {0, QString()},
+                                                      {ID_TRAY_EXIT, QStringLiteral("종료")}}});
+}

@@ -1,0 +1,6 @@
+// The program's resources: the application icon (128, in resources.qrc)
+// and the tray's popup menu (310).
+#pragma once
+
+// Registers the menu resources with the platform; called once at start-up.
+void RegisterResources();

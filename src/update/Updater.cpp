@@ -1,0 +1,7 @@
+#include "update/Updater.h"
+
+#include "packet/Packet.h"
+
+BOOL LaunchProgram(CPacket&) {
+    return FALSE;
+}

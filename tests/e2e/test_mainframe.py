@@ -1,0 +1,172 @@
+"""The main frame, the tray and the chat windows of the real program, on a
+test page that runs what the test tells it and reports what it receives."""
+
+import os
+import re
+import signal
+import subprocess
+import time
+import unittest
+
+from harness import Display, PageServer, Program
+
+display = None
+server = None
+ARTIFACTS = os.environ.get("VELK_ARTIFACTS") or os.path.join(
+    os.path.dirname(os.environ.get("VELK_BINARY", ".")), "e2e-artifacts")
+
+
+def setUpModule():
+    global display, server
+    display = Display().start()
+    server = PageServer()
+
+
+def tearDownModule():
+    server.stop()
+    display.stop()
+
+
+def work_area():
+    out = subprocess.run(["xprop", "-root", "_NET_WORKAREA"], env=display.env(),
+                         capture_output=True, text=True).stdout
+    x, y, w, h = (int(v) for v in out.split("=", 1)[1].split(",")[:4])
+    return x, y, w, h
+
+
+class MainFrameTest(unittest.TestCase):
+    def setUp(self):
+        self.prog = Program(display)
+        self.page = f"p{time.time_ns()}"
+
+    def tearDown(self):
+        try:
+            if self.prog.running():
+                self.prog.signal(signal.SIGTERM)
+                self.assertEqual(self.prog.wait(30), 0, self.prog.output)
+            self.assertEqual(self.prog.bad_output(), [], self.prog.output)
+        finally:
+            self.prog.cleanup()
+
+    def start(self, ini="", page=None):
+        with open(os.path.join(self.prog.dir, "app.ini"), "w", encoding="utf-8") as f:
+            f.write(ini)
+        page = page or self.page
+        self.prog.start(f"velk://url={server.url('chat_test.html')}?id={page}")
+        self.prog.wait_for(lambda: server.reports_of("loaded", page), what="the chat page")
+        return self.prog.wait_for_window("^벨크$", visible_only=True)
+
+    def run_js(self, script, page=None):
+        server.push(page or self.page, script)
+
+    def test_main_chat_window_fills_the_work_area_and_the_tray_icon_is_there(self):
+        wid = self.start()
+        x, y, w, h = work_area()
+        self.prog.wait_for(lambda: display.outer_geometry(wid) == (x, y, w, h),
+                           what=f"the window on the work area {(x, y, w, h)}, "
+                                f"at {display.outer_geometry(wid)}")
+        # The tray icon: a window of the program embedded in the panel.
+        tray = self.prog.wait_for(
+            lambda: [t for t in display.xdotool("search", "--onlyvisible", "--classname",
+                                                "VelkSTKApp").split()
+                     if int(t) != wid and (display.window_geometry(t) or (0, 0, 99, 99))[2] <= 48],
+            what="the tray icon")
+        self.assertTrue(tray)
+        os.makedirs(ARTIFACTS, exist_ok=True)
+        display.screenshot(os.path.join(ARTIFACTS, "main-chat.png"))
+
+    def test_placement_query_comes_back_through_jsrecv_with_the_metrics(self):
+        wid = self.start("[APP]\nXX=40\nYY=30\nWW=640\nHH=480\nLMW=300\nLMH=200\n")
+        self.run_js("send(pkt(19, {CALL: 1}))")
+        reply = self.prog.wait_for(lambda: server.reports_of("jsrecv", self.page),
+                                   what="the reply")[0]
+        m = re.fullmatch(r"<PKT><GBN>9000</GBN><CMD>19</CMD><CALL>1</CALL>"
+                         r"<XX>(-?\d+)</XX><YY>(-?\d+)</YY><WW>(\d+)</WW><HH>(\d+)</HH>"
+                         r"<CYCAPTION>23</CYCAPTION><CXFRAME>4</CXFRAME><CYFRAME>4</CYFRAME>"
+                         r"<CXBORDER>1</CXBORDER><CYBORDER>1</CYBORDER></PKT>", reply)
+        self.assertIsNotNone(m, reply)
+        self.assertEqual(tuple(int(v) for v in m.groups()), (40, 30, 640, 480))
+        self.assertEqual(display.outer_geometry(wid), (40, 30, 640, 480))
+
+    def test_side_window_docks_at_the_right_edge_and_follows_its_frame(self):
+        self.start("[APP]\nXX=10\nYY=20\nWW=500\nHH=400\nLMW=300\nLMH=200\n")
+        side_page = self.page + "-side"
+        self.run_js("send(pkt(20, {TP: 4, DLGTIT: 'x', LMIW: 100, LMIH: 100, "
+                    f"URL: location.origin + '/chat_test.html?id={side_page}'}}))")
+        side = self.prog.wait_for_window("^벨크,s$", visible_only=True)
+        self.prog.wait_for(lambda: display.outer_geometry(side) == (506, 20, 500, 400),
+                           what=f"the side window docked, at {display.outer_geometry(side)}")
+        self.prog.wait_for(lambda: server.reports_of("loaded", side_page), what="the side page")
+        # The frame moves: the side window follows its right edge.
+        self.run_js("send(pkt(19, {XX: 60, YY: 50}))")
+        self.prog.wait_for(lambda: display.outer_geometry(side) == (556, 50, 500, 400),
+                           what=f"the side window following, at {display.outer_geometry(side)}")
+
+    def test_hide_close_kinds_and_command_25(self):
+        main = self.start("[APP]\nXX=0\nYY=0\nWW=500\nHH=400\nLMW=300\nLMH=200\n")
+        second = self.page + "-k2"
+        self.run_js("send(pkt(20, {TP: 2, DLGTIT: '둘째 창', XX: 0, YY: 0, WW: 320, HH: 240, "
+                    f"LMIW: 100, LMIH: 100, URL: location.origin + '/chat_test.html?id={second}'}}))")
+        self.run_js("send(pkt(20, {TP: 4, DLGTIT: 'x', URL: location.origin + "
+                    "'/chat_test.html?id=side'}))")
+        self.prog.wait_for_window("^둘째 창$", visible_only=True)
+        self.prog.wait_for_window("^벨크,s$", visible_only=True)
+        # Command 25 closes the frames of kind 2 only.
+        self.run_js("send(pkt(25, {}))")
+        self.prog.wait_for(lambda: not display.windows_named("^둘째 창$"), what="kind 2 closed")
+        self.assertTrue(display.windows_named("^벨크,s$", visible_only=True))
+        # HIDE 0 hides the main chat window; a later tray click would bring it back.
+        self.run_js("send(pkt(1, {HIDE: 0}))")
+        self.prog.wait_for(lambda: main not in display.windows_named("^벨크$", visible_only=True),
+                           what="the main chat window hidden")
+        self.assertTrue(self.prog.running())
+
+    def test_404_page_shows_the_error_box_and_goes_back(self):
+        wid = self.start()
+        # A link the user clicks: an address loaded without the user's
+        # gesture would be skipped when going back.
+        self.run_js("var a = document.createElement('a'); a.href = '/status/404'; "
+                    "a.style.cssText = 'position:fixed;left:0;top:0;width:100%;height:100%;'; "
+                    "document.body.appendChild(a); report('link', 1)")
+        self.prog.wait_for(lambda: server.reports_of("link", self.page), what="the link")
+        x, y, w, h = display.window_geometry(wid)
+        display.xdotool("mousemove", "--sync", str(x + w // 2), str(y + h // 2))
+        display.xdotool("click", "1")
+        box = self.prog.wait_for_window("^VelkSTKApp$", visible_only=True)
+        # Real key presses (XTEST) to the focused box: synthetic ones are
+        # ignored by the toolkit and the window manager.
+        display.xdotool("windowactivate", "--sync", str(box))
+        display.xdotool("key", "Return")
+        # Back on the chat page, which runs what it is told again.
+        self.run_js("report('where', location.pathname)")
+        self.prog.wait_for(lambda: "/chat_test.html" in server.reports_of("where", self.page),
+                           what="the page after going back")
+
+    def test_bottom_right_placement_from_the_settings_file(self):
+        wid = self.start("[APP]\nXX=R\nYY=B\nWW=800\nHH=600\nLMW=400\nLMH=300\n")
+        x, y, w, h = work_area()
+        self.prog.wait_for(lambda: display.outer_geometry(wid) == (x + w - 800, y + h - 600, 800, 600),
+                           what=f"the window bottom right, at {display.outer_geometry(wid)}")
+
+    def test_closing_a_frame_with_the_standard_caption_ends_the_program(self):
+        wid = self.start("[APP]\nHDR=0\nWW=640\nHH=480\nLMW=300\nLMH=200\n")
+        display.xdotool("windowactivate", "--sync", str(wid))
+        display.xdotool("key", "alt+F4")
+        self.assertEqual(self.prog.wait(30), 0, self.prog.output)
+
+    def test_cookies_survive_the_orderly_end(self):
+        self.start()
+        self.run_js("document.cookie = 'velk=kept; max-age=86400; path=/'; report('set', 1)")
+        self.prog.wait_for(lambda: server.reports_of("set", self.page), what="the cookie set")
+        self.prog.signal(signal.SIGTERM)
+        self.assertEqual(self.prog.wait(30), 0, self.prog.output)
+        self.page += "-again"
+        self.start()
+        self.run_js("report('cookie', document.cookie)")
+        cookie = self.prog.wait_for(lambda: server.reports_of("cookie", self.page),
+                                    what="the cookie report")[0]
+        self.assertIn("velk=kept", cookie)
+
+
+if __name__ == "__main__":
+    unittest.main()
