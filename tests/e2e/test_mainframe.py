@@ -170,3 +170,27 @@ class MainFrameTest(unittest.TestCase):
 
 if __name__ == "__main__":
     unittest.main()
+
+
+class HandOffTest(unittest.TestCase):
+    def test_second_start_hands_its_address_to_the_running_instance_and_ends(self):
+        prog = Program(display)
+        try:
+            first, second = f"h{time.time_ns()}", f"h{time.time_ns()}-2"
+            prog.start(f"velk://mutex=M1$url={server.url('chat_test.html')}?id={first}")
+            prog.wait_for(lambda: server.reports_of("loaded", first), what="the first page")
+            # A second start of the same user with the same instance name.
+            t0 = time.monotonic()
+            r = subprocess.run([prog.exe, f"velk://mutex=M1$url={server.url('chat_test.html')}"
+                                          f"?id={second}"],
+                               env=prog.env(), cwd=prog.root, capture_output=True, timeout=60)
+            self.assertEqual(r.returncode, 0, r.stdout)
+            self.assertLess(time.monotonic() - t0, 30)
+            # The running instance's main chat window loaded the new address.
+            prog.wait_for(lambda: server.reports_of("loaded", second), what="the handed-over page")
+            self.assertEqual(len(display.windows_named("^벨크$", visible_only=True)), 1)
+            self.assertTrue(prog.running())
+            prog.signal(signal.SIGTERM)
+            self.assertEqual(prog.wait(30), 0, prog.output)
+        finally:
+            prog.cleanup()

@@ -1,0 +1,152 @@
+"""Start-up time, memory and idle CPU of the shell beside a bare Qt
+WebEngine view loading the same page, in the same run, on a virtual
+display. Prints a table. Usage: python3 bench/startup_bench.py [RUNS]"""
+
+import http.server
+import os
+import shutil
+import signal
+import statistics
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+BUILD = os.path.join(ROOT, "build")
+PAGES = os.path.join(ROOT, "bench", "pages")
+loaded = []
+lock = threading.Lock()
+
+
+class Handler(http.server.SimpleHTTPRequestHandler):
+    def __init__(self, *a, **kw):
+        super().__init__(*a, directory=PAGES, **kw)
+
+    def log_message(self, *a):
+        pass
+
+    def do_POST(self):
+        n = int(self.headers.get("Content-Length", "0"))
+        self.rfile.read(n)
+        with lock:
+            loaded.append((time.monotonic(), self.path))
+        self.send_response(204)
+        self.end_headers()
+
+
+def tree(pid):
+    pids = [pid]
+    out = subprocess.run(["ps", "-e", "-o", "pid=,ppid="], capture_output=True, text=True).stdout
+    rows = [tuple(map(int, l.split())) for l in out.strip().splitlines()]
+    i = 0
+    while i < len(pids):
+        pids += [p for p, pp in rows if pp == pids[i]]
+        i += 1
+    return pids
+
+
+def memory(pid):
+    rss = pss = 0
+    for p in tree(pid):
+        try:
+            with open(f"/proc/{p}/smaps_rollup") as f:
+                for line in f:
+                    if line.startswith("Rss:"):
+                        rss += int(line.split()[1])
+                    elif line.startswith("Pss:"):
+                        pss += int(line.split()[1])
+        except OSError:
+            pass
+    return rss / 1024, pss / 1024
+
+
+def cpu_ticks(pid):
+    total = 0
+    for p in tree(pid):
+        try:
+            with open(f"/proc/{p}/stat") as f:
+                fields = f.read().rsplit(")", 1)[1].split()
+                total += int(fields[11]) + int(fields[12])
+        except OSError:
+            pass
+    return total
+
+
+def run(cmd, env, expect, cwd):
+    with lock:
+        loaded.clear()
+    t0 = time.monotonic()
+    proc = subprocess.Popen(cmd, env=env, cwd=cwd, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL)
+    deadline = t0 + 60
+    first = last = None
+    while time.monotonic() < deadline:
+        with lock:
+            if loaded and first is None:
+                first = loaded[0][0] - t0
+            if len(loaded) >= expect:
+                last = loaded[expect - 1][0] - t0
+                break
+        time.sleep(0.002)
+    time.sleep(3)
+    rss, pss = memory(proc.pid)
+    hz = os.sysconf("SC_CLK_TCK")
+    c0 = cpu_ticks(proc.pid)
+    time.sleep(10)
+    idle = (cpu_ticks(proc.pid) - c0) / hz / 10 * 100
+    proc.send_signal(signal.SIGTERM)
+    try:
+        proc.wait(30)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+    return first, last, rss, pss, idle
+
+
+def main():
+    runs = int(sys.argv[1]) if len(sys.argv) > 1 else 3
+    httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+    threading.Thread(target=httpd.serve_forever, daemon=True).start()
+    base = f"http://127.0.0.1:{httpd.server_address[1]}/start.html"
+    env = dict(os.environ, QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu")
+    xvfb = None
+    if "DISPLAY" not in env:
+        env["DISPLAY"] = ":79"
+        xvfb = subprocess.Popen(["Xvfb", ":79", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        time.sleep(1)
+    work = tempfile.mkdtemp(prefix="velk-bench-")
+    shutil.copy2(os.path.join(BUILD, "VelkSTKApp"), work)
+    # The same window size as the bare view's.
+    with open(os.path.join(work, "app.ini"), "w") as f:
+        f.write("[APP]\nWW=800\nHH=600\nLMW=400\nLMH=300\n")
+    results = {}
+    cases = [
+        ("bare view, 1", [os.path.join(BUILD, "bench", "bare_view"), base], 1),
+        ("shell, 1 chat window", [os.path.join(work, "VelkSTKApp"), f"x://url={base}?view=0"], 1),
+        ("bare views, 3", [os.path.join(BUILD, "bench", "bare_view"), base, "3"], 3),
+        ("shell, 3 chat windows", [os.path.join(work, "VelkSTKApp"),
+                                   f"x://url={base}?view=0&more=2"], 3),
+    ]
+    for _ in range(runs):
+        for name, cmd, expect in cases:
+            shutil.rmtree(os.path.join(work, "cache"), ignore_errors=True)
+            home = tempfile.mkdtemp(prefix="velk-bench-home-")
+            e = dict(env, HOME=home, XDG_CONFIG_HOME=home + "/c", XDG_DATA_HOME=home + "/d")
+            results.setdefault(name, []).append(run(cmd, e, expect, work))
+            shutil.rmtree(home, ignore_errors=True)
+    print(f"{'case':24} {'first load ms':>14} {'all loaded ms':>14} {'RSS MB':>8} {'PSS MB':>8} {'idle CPU %':>10}")
+    for name, rs in results.items():
+        def med(i):
+            vals = [r[i] for r in rs if r[i] is not None]
+            return statistics.median(vals) if vals else float("nan")
+        print(f"{name:24} {med(0) * 1000:14.0f} {med(1) * 1000:14.0f} {med(2):8.0f} {med(3):8.0f} {med(4):10.2f}")
+    httpd.shutdown()
+    if xvfb:
+        xvfb.terminate()
+    shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()
