@@ -6,5 +6,6 @@ static CVelkSTKAppApp theApp;
 
 int main(int argc, char** argv) {
     platform::HoldTerminationSignals();
+    platform::PrepareSessionBus();
     return AfxWinMain(argc, argv);
 }

@@ -24,6 +24,13 @@ CString GetModuleFileNameW() {
 }
 
 namespace platform {
+void PrepareSessionBus() {
+    if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) return;
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QFileInfo::exists(QString::fromLocal8Bit(runtime + "/bus"))) return;
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
+}
+
 void SetModuleFileNameForTesting(const CString& path) {
     g_moduleFileName = path;
 }

@@ -45,6 +45,11 @@ CString GetSystemDirectoryW();
 CString GetWindowsDirectoryW();
 
 namespace platform {
+// Where the user's session has no message bus, the toolkit is told so,
+// instead of letting the bus library start one by forking the (already
+// threaded) process, which can hang it. Called first thing in the process.
+void PrepareSessionBus();
+
 // Makes GetModuleFileNameW report `path` (empty: the real executable again),
 // so tests can place the executable's files in a directory of their own.
 void SetModuleFileNameForTesting(const CString& path);

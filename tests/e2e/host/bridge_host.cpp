@@ -161,5 +161,6 @@ static HostApp theHostApp;
 
 int main(int argc, char** argv) {
     platform::HoldTerminationSignals();
+    platform::PrepareSessionBus();
     return AfxWinMain(argc, argv);
 }
