@@ -8,6 +8,8 @@
 int main(int argc, char** argv) {
     if (argc < 2) return 2;
     int qargc = 1;
+    // As the shell does: no sandbox (the benchmark may run as root).
+    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QApplication app(qargc, argv);
     const int count = argc > 2 ? std::max(1, atoi(argv[2])) : 1;
     std::vector<std::unique_ptr<QWebEngineView>> views;

@@ -123,9 +123,9 @@ def main():
         f.write("[APP]\nWW=800\nHH=600\nLMW=400\nLMH=300\n")
     results = {}
     cases = [
-        ("bare view, 1", [os.path.join(BUILD, "bench", "bare_view"), base], 1),
+        ("bare view, 1", [os.path.join(BUILD, "bare_view"), base], 1),
         ("shell, 1 chat window", [os.path.join(work, "VelkSTKApp"), f"x://url={base}?view=0"], 1),
-        ("bare views, 3", [os.path.join(BUILD, "bench", "bare_view"), base, "3"], 3),
+        ("bare views, 3", [os.path.join(BUILD, "bare_view"), base, "3"], 3),
         ("shell, 3 chat windows", [os.path.join(work, "VelkSTKApp"),
                                    f"x://url={base}?view=0&more=2"], 3),
     ]
