@@ -124,6 +124,32 @@ class MainFrameTest(unittest.TestCase):
                            what="the main chat window hidden")
         self.assertTrue(self.prog.running())
 
+    def test_bad_packets_from_the_page_crash_and_hang_nothing(self):
+        self.start("[APP]\nXX=0\nYY=0\nWW=600\nHH=400\nLMW=300\nLMH=200\n")
+        bad = [
+            "send('')", "send('<PKT>')", "send('</PKT><PKT>')", "send('<PKT><GBN>9000</GBN></PKT>')",
+            "send(pkt(19, {XX: 'abc', YY: '', WW: '99999999999', HH: '-5'}))",
+            "send(pkt(19, {XX: 0, YY: 0, WW: 600, HH: 400}))",
+            "send(pkt(21, {V: -5})); send(pkt(21, {V: 100000})); send(pkt(21, {V: 100}))",
+            "send(pkt(52, {SCALE: '1e308'})); send(pkt(52, {SCALE: 'NaN'})); send(pkt(52, {AUTOSCALE: 0}))",
+            "send(pkt(52, {AUTOSCALE: 1}))",
+            "send(pkt(20, {TP: 3, DLGTIT: 'big', WW: 2147483647, HH: -2147483648, LMIW: 1, LMIH: 1}))",
+            "send(pkt(25, {}))",
+            "send(pkt(23, {URL: 'file:///etc/passwd'})); send(pkt(23, {URL: '/bin/sh'}))",
+            "send(pkt(99999, {})); send(pkt(-1, {})); send('<PKT><GBN>12345</GBN></PKT>')",
+            "send(pkt(26, {MSG: new Array(5000).join('긴 풍선 ')}))",
+            "send(pkt(19, {CALL: 1, XX: new Array(100000).join('9')}))",
+        ]
+        for script in bad:
+            self.run_js(script)
+        # Still alive and answering, in order.
+        self.prog.wait_for(lambda: server.reports_of("jsrecv", self.page), what="the answer")
+        self.run_js("send(pkt(19, {CALL: 2}))")
+        self.prog.wait_for(lambda: any("<CALL>2</CALL>" in r for r in
+                                       server.reports_of("jsrecv", self.page)),
+                           what="the answer after the bad packets")
+        self.assertTrue(self.prog.running())
+
     def test_404_page_shows_the_error_box_and_goes_back(self):
         wid = self.start()
         # A link the user clicks: an address loaded without the user's
