@@ -1,6 +1,7 @@
 #include "browser/MyBrowserFrame.h"
 
 #include <algorithm>
+#include <climits>
 
 #include "app/Messages.h"
 #include "app/Service.h"
@@ -18,12 +19,16 @@ constexpr UINT kRedrawAll = RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_F
 // compared without regard to case, or a coordinate.
 int Coordinate(const CString& text, const char* low, const char* high, int start, int end,
                int size) {
+    // Computed wide: sizes come from pages and may be anything.
+    auto fit = [](long long v) {
+        return static_cast<int>(std::clamp<long long>(v, INT_MIN, INT_MAX));
+    };
     if (text.compare(QLatin1String("C"), Qt::CaseInsensitive) == 0)
-        return (end - start - size) / 2;
+        return fit((static_cast<long long>(end) - start - size) / 2);
     if (text.compare(QLatin1String(low), Qt::CaseInsensitive) == 0)
         return start;
     if (text.compare(QLatin1String(high), Qt::CaseInsensitive) == 0)
-        return end - size;
+        return fit(static_cast<long long>(end) - size);
     return WideToLong(text);
 }
 
@@ -53,8 +58,9 @@ BOOL CMyBrowserFrame::PreCreateWindow(CREATESTRUCT& cs) {
     const RECT w = GetWorkArea();
     const int workWidth = static_cast<int>(w.right - w.left);
     const int workHeight = static_cast<int>(w.bottom - w.top);
-    const int cx = std::min(s.GetInt(QStringLiteral("WW"), 1200), workWidth);
-    const int cy = std::min(s.GetInt(QStringLiteral("HH"), 720), workHeight);
+    // A negative size from a page makes an empty window, not a wrapped one.
+    const int cx = std::clamp(s.GetInt(QStringLiteral("WW"), 1200), 0, std::max(workWidth, 0));
+    const int cy = std::clamp(s.GetInt(QStringLiteral("HH"), 720), 0, std::max(workHeight, 0));
     // The centred values are relative to the work area's size only.
     cs.x = Coordinate(s.GetString(QStringLiteral("XX"), QStringLiteral("C")), "L", "R",
                       static_cast<int>(w.left), static_cast<int>(w.right), cx);
@@ -156,11 +162,18 @@ void CMyBrowserFrame::OnSize(UINT type, int cx, int cy) {
     GetWindowRect(&m_lastRect);
     // The resize border and one more pixel (the gaps) fall outside the
     // region; the top edge is cut by the horizontal amount.
-    const int a = GetSystemMetrics(SM_CXFRAME) + Settings().GetInt(QStringLiteral("XGAP"), 1);
-    const int b = GetSystemMetrics(SM_CYFRAME) + Settings().GetInt(QStringLiteral("YGAP"), 1);
-    const int width = static_cast<int>(m_lastRect.right - m_lastRect.left);
-    const int height = static_cast<int>(m_lastRect.bottom - m_lastRect.top);
-    SetWindowRgn(RECT{a, a, width - a, height - b}, TRUE);
+    // Gaps come from settings and launch parameters: computed wide, so any
+    // value gives a region (perhaps an empty one) and never an overflow.
+    auto fit = [](long long v) {
+        return static_cast<LONG>(std::clamp<long long>(v, INT_MIN, INT_MAX));
+    };
+    const long long a = GetSystemMetrics(SM_CXFRAME) +
+                        static_cast<long long>(Settings().GetInt(QStringLiteral("XGAP"), 1));
+    const long long b = GetSystemMetrics(SM_CYFRAME) +
+                        static_cast<long long>(Settings().GetInt(QStringLiteral("YGAP"), 1));
+    const long long width = m_lastRect.right - m_lastRect.left;
+    const long long height = m_lastRect.bottom - m_lastRect.top;
+    SetWindowRgn(RECT{fit(a), fit(a), fit(width - a), fit(height - b)}, TRUE);
 }
 
 void CMyBrowserFrame::OnMove(int x, int y) {

@@ -1,6 +1,7 @@
 #include "mainframe/MainFrm.h"
 
 #include <algorithm>
+#include <climits>
 
 #include "app/Messages.h"
 #include "app/VelkSTKApp.h"
@@ -324,11 +325,17 @@ void CMainFrame::OpenOrPlaceChatFrame(CPacket& packet, LPARAM context) {
     } else if ((target->m_kind == 3 || target->m_kind == 4) && target->m_trackOwner) {
         RECT r;
         target->GetWindowRect(&r);
+        // Computed wide: the values come from pages and may be anything.
+        auto fit = [](long long v) {
+            return static_cast<LONG>(std::clamp<long long>(v, INT_MIN, INT_MAX));
+        };
         const int x = packet.GetInt(QStringLiteral("XX"), static_cast<int>(r.left));
         const int y = packet.GetInt(QStringLiteral("YY"), static_cast<int>(r.top));
-        const int w = packet.GetInt(QStringLiteral("WW"), static_cast<int>(r.right - x));
-        const int h = packet.GetInt(QStringLiteral("HH"), static_cast<int>(r.bottom - y));
-        const RECT n{x, y, x + w, y + h};
+        const int w = packet.GetInt(QStringLiteral("WW"),
+                                    static_cast<int>(fit(r.right - static_cast<long long>(x))));
+        const int h = packet.GetInt(QStringLiteral("HH"),
+                                    static_cast<int>(fit(r.bottom - static_cast<long long>(y))));
+        const RECT n{x, y, fit(static_cast<long long>(x) + w), fit(static_cast<long long>(y) + h)};
         target->Navigate(packet.GetString(QStringLiteral("URL"), QString()));
         RECT work = GetWorkArea();
         InflateRect(&work, 5, 5);
