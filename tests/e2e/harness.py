@@ -188,7 +188,7 @@ class Program:
     def running(self):
         return self.proc is not None and self.proc.poll() is None
 
-    def wait_for(self, predicate, timeout=20, what="condition"):
+    def wait_for(self, predicate, timeout=30, what="condition"):
         deadline = time.time() + timeout
         while time.time() < deadline:
             value = predicate()
@@ -202,7 +202,7 @@ class Program:
         tail = "\n".join(line for line in self.output.splitlines()[-15:] if not line.startswith("  * "))
         raise AssertionError(f"timed out waiting for {what}; the program's last output:\n{tail}")
 
-    def wait_for_window(self, pattern, visible_only=False, timeout=20):
+    def wait_for_window(self, pattern, visible_only=False, timeout=30):
         return self.wait_for(lambda: self.display.windows_named(pattern, visible_only),
                              timeout, f"a window named {pattern!r}")[0]
 
