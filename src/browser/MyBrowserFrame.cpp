@@ -7,7 +7,7 @@
 #include "app/Service.h"
 #include "app/VelkSTKApp.h"
 #include "app/WorkArea.h"
-#include "browser/TextNumber.h"
+#include "packet/TextNumber.h"
 #include "packet/Packet.h"
 #include "platform/desktop.h"
 

@@ -8,7 +8,7 @@
 #include "app/VelkSTKApp.h"
 #include "app/WorkArea.h"
 #include "browser/MyBrowserFrame.h"
-#include "browser/TextNumber.h"
+#include "packet/TextNumber.h"
 #include "packet/Packet.h"
 #include "platform/IniFile.h"
 #include "platform/desktop.h"

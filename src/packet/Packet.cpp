@@ -1,5 +1,7 @@
 #include "packet/Packet.h"
 
+#include "packet/TextNumber.h"
+
 #include <QStringView>
 #include <climits>
 #include <cstdint>
@@ -32,44 +34,6 @@ QString ClosingTag(const QString& tag) {
 
 QString Field(const QString& tag, const QString& value) {
     return OpeningTag(tag) + value + ClosingTag(tag);
-}
-
-bool IsBlank(QChar c) {
-    // The white space of the C locale.
-    const char16_t u = c.unicode();
-    return u == u' ' || (u >= u'\t' && u <= u'\r');
-}
-
-// Base-10 conversion with the rules of wcstol where long has 32 bits: leading blanks skipped,
-// an optional sign, digits up to the first non-digit, 0 when there are none, and results
-// beyond the 32-bit range saturated at its limits.
-int ToInt(const QString& s) {
-    qsizetype i = 0;
-    const qsizetype n = s.size();
-    while (i < n && IsBlank(s[i])) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < n && (s[i] == u'+' || s[i] == u'-')) {
-        negative = s[i] == u'-';
-        ++i;
-    }
-    // Once the magnitude passes 2^31 it can only saturate, so it stops growing there.
-    constexpr std::int64_t kCap = std::int64_t{INT_MAX} + 1;
-    std::int64_t magnitude = 0;
-    for (; i < n; ++i) {
-        const char16_t u = s[i].unicode();
-        if (u < u'0' || u > u'9') {
-            break;
-        }
-        if (magnitude <= kCap) {
-            magnitude = magnitude * 10 + (u - u'0');
-        }
-    }
-    if (negative) {
-        return magnitude >= kCap ? INT_MIN : static_cast<int>(-magnitude);
-    }
-    return magnitude > INT_MAX ? INT_MAX : static_cast<int>(magnitude);
 }
 
 }  // namespace
@@ -137,7 +101,7 @@ int CPacket::GetInt(const QString& tag, int def) {
     Guard guard(m_lock);
     QString value = GetString(tag, QString::number(def));
     value.remove(u',');
-    return ToInt(value);
+    return WideToLong(value);
 }
 
 void CPacket::AddString(const QString& tag, const QString& value) {

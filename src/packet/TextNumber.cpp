@@ -1,4 +1,4 @@
-#include "browser/TextNumber.h"
+#include "packet/TextNumber.h"
 
 #include <charconv>
 #include <climits>
