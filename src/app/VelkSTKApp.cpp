@@ -104,6 +104,11 @@ BOOL CVelkSTKAppApp::PumpMessage() {
     return CWinApp::PumpMessage();
 }
 
+void CVelkSTKAppApp::OnNestedLoopWork() {
+    if (m_cefInitialized)
+        CefDoMessageLoopWork();
+}
+
 int CVelkSTKAppApp::ExitInstance() {
     if (m_cefInitialized) {
         m_cefInitialized = false;

@@ -13,6 +13,8 @@ public:
 
     BOOL InitInstance() override;
     BOOL PumpMessage() override;
+    // While a box or a menu is open, the engine's callbacks keep flowing.
+    void OnNestedLoopWork() override;
     int ExitInstance() override;
 
     // Fills m_params from the process command line; FALSE ends start-up.

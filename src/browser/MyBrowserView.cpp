@@ -8,8 +8,8 @@
 #include "app/VelkSTKApp.h"
 #include "app/WorkArea.h"
 #include "browser/MyBrowserFrame.h"
-#include "packet/TextNumber.h"
 #include "packet/Packet.h"
+#include "packet/TextNumber.h"
 #include "platform/IniFile.h"
 #include "platform/desktop.h"
 #include "platform/shell.h"
@@ -197,9 +197,11 @@ void CMyBrowserView::DispatchPacket(CPacket& packet) {
             break;
         case GBN_LOAD_END:
             if (m_browser && packet.GetInt(QStringLiteral("CODE"), 0) == 404) {
+                const std::shared_ptr<bool> alive = AliveToken();
                 AfxMessageBox(QStringLiteral("에러발생 404"), MB_OK);
-                // The box is modal: the view may have lost its browser meanwhile.
-                if (m_browser)
+                // Other windows ran while the box was open: this view may be
+                // gone, or have lost its browser.
+                if (*alive && m_browser)
                     m_browser->GoBack();
             }
             break;

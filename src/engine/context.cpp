@@ -11,6 +11,7 @@
 
 #include "engine/cef_cookie.h"
 #include "framework/afxwin.h"
+#include "framework/peer.h"
 #include "platform/system.h"
 
 namespace engine {
@@ -25,21 +26,6 @@ std::function<void()>& ShutdownHook() {
     static auto* hook = new std::function<void()>();
     return *hook;
 }
-
-// Wakes a message loop that waits for events, so queued callbacks are
-// delivered promptly.
-class Waker : public QObject {
-public:
-    static void Wake() {
-        static auto* waker = new Waker();
-        if (QCoreApplication::instance()) {
-            QCoreApplication::postEvent(waker, new QEvent(QEvent::User));
-        }
-    }
-
-protected:
-    bool event(QEvent* e) override { return e->type() == QEvent::User || QObject::event(e); }
-};
 
 // Splits the framework's command line text into arguments: the quoted
 // program name first, then the arguments separated by blanks.
@@ -114,7 +100,8 @@ Context& GetContext() {
 
 void QueueCallback(std::function<void()> callback) {
     Queue().push_back(std::move(callback));
-    Waker::Wake();
+    // Whichever loop runs, the main one or a box's, wakes to deliver it.
+    AfxWakeMessageLoop();
 }
 
 void SetShutdownHook(std::function<void()> hook) {
@@ -217,6 +204,9 @@ bool CefInitialize(const CefMainArgs&, const CefSettings& settings, CefRefPtr<Ce
     ctx.app = app;
     ctx.profile = profile;
     ctx.initialized = true;
+    // Browser views draw through the GPU path: windows that may hold one
+    // are made for it from the start.
+    framework::SetTopLevelWindowsComposited(true);
 
     engine::SetShutdownHook(engine::CloseAllBrowsers);
     // The script engine of the pages starts with the library here: the

@@ -272,7 +272,7 @@ void QtBrowser::Notify(CefRefPtr<H> (CefClient::*getter)(), F&& call) {
 
 void QtBrowser::OnLoadingChanged(const QWebEngineLoadingInfo& info) {
     CefRefPtr<QtBrowser> self(this);
-    const bool back = m_page && m_page->history()->canGoBack();
+    const bool back = CanGoBack();
     const bool forward = m_page && m_page->history()->canGoForward();
     if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
         m_loading = true;
@@ -371,13 +371,18 @@ void QtBrowser::OnNewWindow(QWebEngineNewWindowRequest& request) {
     }
 }
 
+// One entry back, by index: the engine's own back action skips entries
+// that a page added by script without a user gesture (a redirect made with
+// location.href), which would leave the user where they are.
 bool QtBrowser::CanGoBack() {
-    return m_page && m_page->history()->canGoBack();
+    return m_page && m_page->history()->currentItemIndex() > 0;
 }
 
 void QtBrowser::GoBack() {
-    if (m_page)
-        m_page->triggerAction(QWebEnginePage::Back);
+    if (!CanGoBack())
+        return;
+    QWebEngineHistory* history = m_page->history();
+    history->goToItem(history->itemAt(history->currentItemIndex() - 1));
 }
 
 void QtBrowser::Reload() {

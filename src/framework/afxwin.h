@@ -13,8 +13,15 @@
 
 #include "framework/afxtypes.h"
 
+#include <QtCore/qnamespace.h>
+
 class QWidget;
 class QPainter;
+
+// The sizing border that a thick-frame window without a caption keeps
+// around its client area (the frame metrics of the system).
+constexpr int AFX_CXFRAME = 4;
+constexpr int AFX_CYFRAME = 4;
 
 namespace framework {
 class PeerWidget;
@@ -87,6 +94,9 @@ public:
     BOOL IsZoomed() const;
     void GetWindowRect(RECT* r) const;
     void GetClientRect(RECT* r) const;
+    // Conversions between client and screen coordinates.
+    void ClientToScreen(POINT* p) const;
+    void ScreenToClient(POINT* p) const;
     BOOL SetWindowPos(HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
     void MoveWindow(int x, int y, int cx, int cy, BOOL repaint = TRUE);
     void MoveWindow(const RECT& r, BOOL repaint = TRUE);
@@ -140,8 +150,17 @@ private:
     friend struct WindowTable;
     friend BOOL DestroyWindow(HWND);
     void ApplyStyles();
-    void ApplyTopmost();
+    Qt::WindowFlags ToolkitFlags() const;
+    bool HasCaption() const;
     bool IsFrameless() const;
+    // Where the client area starts in window coordinates: inside the
+    // sizing border of a thick-frame window without a caption.
+    POINT ClientOffset() const;
+    // Places a decorated window so that its outer frame, decorations
+    // included, covers `outer`; completed once the window manager has told
+    // the size of its decorations.
+    void PlaceOuterFrame(const RECT& outer);
+    void CompleteOuterPlacement();
 
     struct CurrentMessage {
         UINT message;
@@ -153,6 +172,13 @@ private:
     DWORD m_style = 0;
     DWORD m_exStyle = 0;
     UINT m_id = 0;
+    POINT m_clientOffset{};
+    // A decorated window's requested outer rectangle, until the window
+    // manager has told the size of its decorations.
+    RECT m_pendingOuter{};
+    bool m_hasPendingOuter = false;
+    // Created visible: shown once the loop runs, unless hidden before.
+    bool m_showPending = false;
     RECT m_region{};
     bool m_hasRegion = false;
     CDC* m_paintDC = nullptr;
@@ -198,6 +224,11 @@ public:
     virtual int ExitInstance();
     // Runs PumpMessage until the quit message, then ExitInstance.
     virtual int Run();
+    // The application's pending work while a nested loop runs (a message
+    // box, a menu): called each time such a loop wakes for work announced
+    // with AfxWakeMessageLoop, so that nothing waits for the box to close.
+    // The default does nothing.
+    virtual void OnNestedLoopWork() {}
 
     // Per-user profile, in sections, under the registry key and the
     // application name (realised with QSettings' native format).
@@ -222,8 +253,24 @@ protected:
     bool m_registryKeySet = false;
 };
 
+// Marks a nested loop for its lifetime (message boxes and menus open one):
+// the loop then does the application's pending work whenever it wakes.
+class CNestedLoopScope {
+public:
+    CNestedLoopScope();
+    ~CNestedLoopScope();
+    CNestedLoopScope(const CNestedLoopScope&) = delete;
+    CNestedLoopScope& operator=(const CNestedLoopScope&) = delete;
+};
+// Wakes whichever loop runs, the main one or a nested one, for the
+// application's pending work. May be called from any thread.
+void AfxWakeMessageLoop();
+
 CWinApp* AfxGetApp();
 CWnd* AfxGetMainWnd();
+// A modal box: runs a nested loop until answered, in which the other
+// windows keep receiving their messages. The caller's window may be gone
+// when it returns; code that continues checks that its object still exists.
 int AfxMessageBox(const CString& text, UINT type = MB_OK, UINT helpId = 0);
 void AfxSetMessageBoxPort(MessageBoxPort* port);  // nullptr: the real boxes
 

@@ -14,12 +14,41 @@
 namespace {
 
 CWinApp* g_app = nullptr;
+int g_nestedLoops = 0;
+
+// Receives the wake-ups of AfxWakeMessageLoop. The main loop does the
+// application's work itself before each message; a nested loop does it
+// here.
+class LoopWaker : public QObject {
+public:
+    static LoopWaker& Get() {
+        static auto* waker = [] {
+            auto* w = new LoopWaker();
+            if (QCoreApplication::instance())
+                w->moveToThread(QCoreApplication::instance()->thread());
+            return w;
+        }();
+        return *waker;
+    }
+
+protected:
+    bool event(QEvent* e) override {
+        if (e->type() != QEvent::User)
+            return QObject::event(e);
+        if (g_nestedLoops > 0 && g_app)
+            g_app->OnNestedLoopWork();
+        return true;
+    }
+};
 MessageBoxPort* g_boxPort = nullptr;
 CString g_commandLine;
 
 // The real message boxes, with the button texts of a Korean desktop.
 int ShowRealMessageBox(const CString& text, const CString& caption, UINT type) {
     QMessageBox box;
+    // Owned by the hidden main window, as the framework's boxes are: the
+    // chat windows stay usable while it is open.
+    box.setWindowModality(Qt::WindowModal);
     box.setWindowTitle(caption);
     box.setText(text);
     if (type == MB_YESNO) {
@@ -188,8 +217,24 @@ void AfxSetMessageBoxPort(MessageBoxPort* port) {
     g_boxPort = port;
 }
 
+CNestedLoopScope::CNestedLoopScope() {
+    ++g_nestedLoops;
+    // Work announced before the loop started is done in it.
+    AfxWakeMessageLoop();
+}
+
+CNestedLoopScope::~CNestedLoopScope() {
+    --g_nestedLoops;
+}
+
+void AfxWakeMessageLoop() {
+    if (QCoreApplication::instance())
+        QCoreApplication::postEvent(&LoopWaker::Get(), new QEvent(QEvent::User));
+}
+
 int AfxMessageBox(const CString& text, UINT type, UINT) {
     const CString caption = g_app ? g_app->m_pszAppName : CString();
+    CNestedLoopScope nested;
     if (g_boxPort)
         return g_boxPort->Show(text, caption, type);
     return ShowRealMessageBox(text, caption, type);

@@ -1,7 +1,11 @@
 // Pieces of the framework shared between its own source files.
 #pragma once
 
+#include <QMargins>
+
 #include "framework/afxwin.h"
+
+class QWidget;
 
 namespace framework {
 
@@ -14,5 +18,13 @@ void KillAllWindowTimers(HWND h);
 bool QuitPosted();
 int QuitExitCode();
 void ResetQuit();
+
+// Prepares a new top-level window, before its native window exists, for
+// the children it may receive (see SetTopLevelWindowsComposited).
+void PrepareForComposition(QWidget* topLevel);
+
+// The decorations the window manager gave the last decorated window.
+QMargins LastFrameMargins();
+void SetLastFrameMargins(const QMargins& margins);
 
 }  // namespace framework

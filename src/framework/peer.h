@@ -16,6 +16,9 @@ public:
     // The window is gone: stop forwarding events to it.
     void Detach() { m_owner = nullptr; }
     CWnd* Owner() const { return m_owner; }
+    // The toolkit holds back the move and resize events of a hidden widget
+    // until it is shown; a window hears of its new size and place at once.
+    void FlushPendingGeometry();
 
 protected:
     void resizeEvent(QResizeEvent* e) override;
@@ -28,6 +31,11 @@ protected:
 private:
     CWnd* m_owner;
 };
+
+// Top-level windows created from now on are made for GPU composition from
+// the start, so that a browser view put into one later never makes the
+// toolkit re-create its native window. The engine turns it on.
+void SetTopLevelWindowsComposited(bool composited);
 
 // Conversions at the toolkit boundary.
 QRect ToQRect(const RECT& r);

@@ -192,6 +192,20 @@ PeerWidget::PeerWidget(CWnd* owner, QWidget* parent) : QWidget(parent), m_owner(
     setAttribute(Qt::WA_NoSystemBackground, false);
 }
 
+void PeerWidget::FlushPendingGeometry() {
+    QPointer<PeerWidget> self(this);
+    if (testAttribute(Qt::WA_PendingMoveEvent)) {
+        setAttribute(Qt::WA_PendingMoveEvent, false);
+        QMoveEvent e(pos(), QPoint());
+        QCoreApplication::sendEvent(this, &e);
+    }
+    if (self && testAttribute(Qt::WA_PendingResizeEvent)) {
+        setAttribute(Qt::WA_PendingResizeEvent, false);
+        QResizeEvent e(size(), QSize());
+        QCoreApplication::sendEvent(this, &e);
+    }
+}
+
 void PeerWidget::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
     if (!m_owner)
@@ -201,7 +215,14 @@ void PeerWidget::resizeEvent(QResizeEvent* e) {
         type = SIZE_MINIMIZED;
     if (isMaximized())
         type = SIZE_MAXIMIZED;
-    m_owner->SendMessage(WM_SIZE, type, MAKELPARAM(width(), height()));
+    QPointer<PeerWidget> self(this);
+    m_owner->CompleteOuterPlacement();
+    if (!self || !m_owner)
+        return;
+    RECT client;
+    m_owner->GetClientRect(&client);
+    m_owner->SendMessage(
+        WM_SIZE, type, MAKELPARAM(static_cast<int>(client.right), static_cast<int>(client.bottom)));
 }
 
 void PeerWidget::moveEvent(QMoveEvent* e) {
@@ -209,13 +230,23 @@ void PeerWidget::moveEvent(QMoveEvent* e) {
     if (!m_owner)
         return;
     QPointer<PeerWidget> self(this);
+    m_owner->CompleteOuterPlacement();
+    if (!self || !m_owner)
+        return;
     if (isWindow()) {
         RECT r{};
         m_owner->GetWindowRect(&r);
         m_owner->SendMessage(WM_MOVING, 0, reinterpret_cast<LPARAM>(&r));
     }
-    if (self && m_owner)
-        m_owner->SendMessage(WM_MOVE, 0, MAKELPARAM(x(), y()));
+    if (!self || !m_owner)
+        return;
+    // A child reports its position in its parent's client coordinates.
+    QPoint at = pos();
+    if (auto* parent = qobject_cast<PeerWidget*>(parentWidget()); parent && parent->Owner()) {
+        const POINT offset = parent->Owner()->ClientOffset();
+        at -= QPoint(static_cast<int>(offset.x), static_cast<int>(offset.y));
+    }
+    m_owner->SendMessage(WM_MOVE, 0, MAKELPARAM(at.x(), at.y()));
 }
 
 void PeerWidget::closeEvent(QCloseEvent* e) {
@@ -383,15 +414,29 @@ BOOL CWnd::CreateEx(DWORD exStyle, const CString& className, const CString& wind
     if ((cs.style & WS_CHILD) && !parentWnd)
         return FALSE;
 
-    m_style = cs.style;
+    m_style = cs.style & ~WS_VISIBLE;
     m_exStyle = cs.dwExStyle;
     m_id = cs.hMenu;
     m_peer = new framework::PeerWidget(this, parentWnd ? parentWnd->m_peer : nullptr);
     m_peer->setObjectName(cs.lpszClass);
     m_hWnd = WindowTable::Get().Add(this);
+    m_clientOffset = ClientOffset();
     ApplyStyles();
     m_peer->setWindowTitle(cs.lpszName);
-    m_peer->setGeometry(cs.x, cs.y, std::max(cs.cx, 0), std::max(cs.cy, 0));
+    const int width = std::max(cs.cx, 0);
+    const int height = std::max(cs.cy, 0);
+    if (parentWnd) {
+        const POINT origin = parentWnd->ClientOffset();
+        m_peer->setGeometry(cs.x + static_cast<int>(origin.x), cs.y + static_cast<int>(origin.y),
+                            width, height);
+    } else {
+        framework::PrepareForComposition(m_peer);
+        if (HasCaption()) {
+            PlaceOuterFrame(RECT{cs.x, cs.y, cs.x + width, cs.y + height});
+        } else {
+            m_peer->setGeometry(cs.x, cs.y, width, height);
+        }
+    }
 
     std::shared_ptr<bool> alive = m_alive;
     HWND h = m_hWnd;
@@ -402,9 +447,66 @@ BOOL CWnd::CreateEx(DWORD exStyle, const CString& className, const CString& wind
     }
     if (!*alive || !IsWindow(h))
         return FALSE;
-    if (cs.style & WS_VISIBLE)
-        ShowWindow(SW_SHOW);
+    // Size and place are told after the creation, as for any later change.
+    m_peer->FlushPendingGeometry();
+    if (!*alive || !IsWindow(h))
+        return FALSE;
+    if (cs.style & WS_VISIBLE) {
+        if (m_style & WS_CHILD) {
+            ShowWindow(SW_SHOW);
+        } else {
+            // A top-level window appears when the loop runs, so that one
+            // hidden right after its creation never flashes on screen.
+            m_showPending = true;
+            QMetaObject::invokeMethod(
+                m_peer,
+                [h] {
+                    CWnd* w = FromHandle(h);
+                    if (w && w->m_showPending) {
+                        w->m_showPending = false;
+                        w->ShowWindow(SW_SHOW);
+                    }
+                },
+                Qt::QueuedConnection);
+        }
+    }
     return TRUE;
+}
+
+void CWnd::PlaceOuterFrame(const RECT& outer) {
+    m_pendingOuter = outer;
+    m_hasPendingOuter = true;
+    CompleteOuterPlacement();
+    if (!m_hasPendingOuter)
+        return;
+    // Until the window manager tells, the decorations of the last decorated
+    // window are the best guess; a window not yet created is positioned by
+    // its outer frame.
+    const QMargins m = framework::LastFrameMargins();
+    const QRect r = framework::ToQRect(outer);
+    m_peer->resize(std::max(r.width() - m.left() - m.right(), 0),
+                   std::max(r.height() - m.top() - m.bottom(), 0));
+    m_peer->move(r.topLeft());
+}
+
+void CWnd::CompleteOuterPlacement() {
+    if (!m_hasPendingOuter || !m_peer || !m_peer->isWindow())
+        return;
+    const QRect frame = m_peer->frameGeometry();
+    const QRect client = m_peer->geometry();
+    if (frame == client)
+        return;  // decorations not known yet
+    m_hasPendingOuter = false;
+    const QMargins m(client.left() - frame.left(), client.top() - frame.top(),
+                     frame.right() - client.right(), frame.bottom() - client.bottom());
+    framework::SetLastFrameMargins(m);
+    const QRect r = framework::ToQRect(m_pendingOuter);
+    const QSize size(std::max(r.width() - m.left() - m.right(), 0),
+                     std::max(r.height() - m.top() - m.bottom(), 0));
+    if (m_peer->size() != size)
+        m_peer->resize(size);
+    if (frame.topLeft() != r.topLeft())
+        m_peer->move(r.topLeft());
 }
 
 BOOL CWnd::DestroyWindow() {
@@ -593,60 +695,11 @@ void CWnd::OnNcDestroy() {
 
 void CWnd::PostNcDestroy() {}
 
-// Styles map to the toolkit: a popup is frameless, an overlapped window is
-// decorated, topmost stays on top, a tool window has no taskbar entry, a
-// no-activate window is shown without taking the focus, a child is a child
-// widget.
-void CWnd::ApplyStyles() {
-    if (!m_peer)
-        return;
-    if (m_style & WS_CHILD) {
-        m_peer->setAttribute(Qt::WA_ShowWithoutActivating, (m_exStyle & WS_EX_NOACTIVATE) != 0);
-        return;
-    }
-    Qt::WindowFlags flags = (m_exStyle & WS_EX_TOOLWINDOW) ? Qt::Tool : Qt::Window;
-    const bool decorated = (m_style & WS_CAPTION) == WS_CAPTION;
-    if (!decorated)
-        flags |= Qt::FramelessWindowHint;
-    if (decorated) {
-        flags |= Qt::WindowTitleHint | Qt::CustomizeWindowHint;
-        if (m_style & WS_SYSMENU)
-            flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
-        if (m_style & WS_MINIMIZEBOX)
-            flags |= Qt::WindowMinimizeButtonHint;
-        if (m_style & WS_MAXIMIZEBOX)
-            flags |= Qt::WindowMaximizeButtonHint;
-    }
-    if (m_exStyle & WS_EX_TOPMOST)
-        flags |= Qt::WindowStaysOnTopHint;
-    if (m_exStyle & WS_EX_NOACTIVATE)
-        flags |= Qt::WindowDoesNotAcceptFocus;
-    const bool wasVisible = m_peer->isVisible();
-    if (m_peer->windowFlags() != flags) {
-        m_peer->setWindowFlags(flags);
-        if (wasVisible)
-            m_peer->show();
-    }
-    m_peer->setAttribute(Qt::WA_ShowWithoutActivating, (m_exStyle & WS_EX_NOACTIVATE) != 0);
-}
-
-// Changing the topmost state through the native window keeps a visible
-// window visible (changing the widget's flags would hide it).
-void CWnd::ApplyTopmost() {
-    if (!m_peer || (m_style & WS_CHILD))
-        return;
-    const bool topmost = (m_exStyle & WS_EX_TOPMOST) != 0;
-    if (QWindow* win = m_peer->windowHandle()) {
-        win->setFlag(Qt::WindowStaysOnTopHint, topmost);
-    } else {
-        m_peer->setWindowFlag(Qt::WindowStaysOnTopHint, topmost);
-    }
-}
-
 BOOL CWnd::ShowWindow(int cmd) {
     if (!m_peer)
         return FALSE;
-    const BOOL wasVisible = m_peer->isVisible() ? TRUE : FALSE;
+    const BOOL wasVisible = IsWindowVisible();
+    m_showPending = false;
     if (!(m_style & WS_CHILD) && cmd != SW_HIDE) {
         MINMAXINFO mmi{};
         mmi.ptMinTrackSize = POINT{0, 0};
@@ -692,12 +745,13 @@ BOOL CWnd::ShowWindow(int cmd) {
     return wasVisible;
 }
 
-bool CWnd::IsFrameless() const {
-    return m_peer && m_peer->isWindow() && (m_peer->windowFlags() & Qt::FramelessWindowHint);
-}
-
+// Visible when the window and all its ancestors are.
 BOOL CWnd::IsWindowVisible() const {
-    return m_peer && m_peer->isVisible() ? TRUE : FALSE;
+    if (!m_peer || (m_peer->isHidden() && !m_showPending))
+        return FALSE;
+    if (const CWnd* parent = GetParent())
+        return parent->IsWindowVisible();
+    return m_showPending || m_peer->isVisible() ? TRUE : FALSE;
 }
 BOOL CWnd::IsIconic() const {
     return m_peer && m_peer->isMinimized() ? TRUE : FALSE;
@@ -724,8 +778,28 @@ void CWnd::GetClientRect(RECT* r) const {
     if (!r)
         return;
     *r = RECT{};
-    if (m_peer)
-        *r = RECT{0, 0, m_peer->width(), m_peer->height()};
+    if (!m_peer)
+        return;
+    const POINT border = ClientOffset();
+    *r = RECT{0, 0, std::max<LONG>(m_peer->width() - 2 * border.x, 0),
+              std::max<LONG>(m_peer->height() - 2 * border.y, 0)};
+}
+
+void CWnd::ClientToScreen(POINT* p) const {
+    if (!p || !m_peer)
+        return;
+    const POINT border = ClientOffset();
+    const QPoint at = m_peer->mapToGlobal(
+        QPoint(static_cast<int>(p->x + border.x), static_cast<int>(p->y + border.y)));
+    *p = POINT{at.x(), at.y()};
+}
+
+void CWnd::ScreenToClient(POINT* p) const {
+    if (!p || !m_peer)
+        return;
+    const POINT border = ClientOffset();
+    const QPoint at = m_peer->mapFromGlobal(QPoint(static_cast<int>(p->x), static_cast<int>(p->y)));
+    *p = POINT{at.x() - border.x, at.y() - border.y};
 }
 
 BOOL CWnd::SetWindowPos(HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
@@ -734,38 +808,44 @@ BOOL CWnd::SetWindowPos(HWND insertAfter, int x, int y, int cx, int cy, UINT fla
     if (!(flags & SWP_NOZORDER) && !(m_style & WS_CHILD)) {
         if (insertAfter == HWND_TOPMOST) {
             m_exStyle |= WS_EX_TOPMOST;
-            ApplyTopmost();
+            ApplyStyles();
         } else if (insertAfter == HWND_NOTOPMOST) {
             m_exStyle &= ~WS_EX_TOPMOST;
-            ApplyTopmost();
+            ApplyStyles();
         } else if (insertAfter == HWND_TOP) {
             m_peer->raise();
         }
     }
     if (flags & SWP_FRAMECHANGED)
         ApplyStyles();
-    // Window coordinates are those of the outer frame; a frameless window
-    // is all client area (the toolkit may still remember the margins of a
-    // frame it just lost).
-    const bool framed = m_peer->isWindow() && !IsFrameless();
-    if (!(flags & SWP_NOMOVE)) {
-        if (framed) {
-            m_peer->move(x, y);
-        } else if (m_peer->isWindow()) {
-            m_peer->setGeometry(QRect(QPoint(x, y), m_peer->size()));
+    // Window coordinates are those of the outer frame, decorations
+    // included; a frameless window is all window (the toolkit may still
+    // remember the margins of a frame it just lost); a child's are its
+    // parent's client coordinates.
+    if ((flags & (SWP_NOMOVE | SWP_NOSIZE)) != (SWP_NOMOVE | SWP_NOSIZE)) {
+        RECT now;
+        GetWindowRect(&now);
+        const int left = (flags & SWP_NOMOVE) ? static_cast<int>(now.left) : x;
+        const int top = (flags & SWP_NOMOVE) ? static_cast<int>(now.top) : y;
+        const int width =
+            std::max((flags & SWP_NOSIZE) ? static_cast<int>(now.right - now.left) : cx, 0);
+        const int height =
+            std::max((flags & SWP_NOSIZE) ? static_cast<int>(now.bottom - now.top) : cy, 0);
+        if (!m_peer->isWindow()) {
+            QPoint at = m_peer->pos();
+            if (!(flags & SWP_NOMOVE)) {
+                const CWnd* parent = GetParent();
+                const POINT origin = parent ? parent->ClientOffset() : POINT{0, 0};
+                at = QPoint(x + static_cast<int>(origin.x), y + static_cast<int>(origin.y));
+            }
+            m_peer->setGeometry(QRect(at, QSize(width, height)));
+        } else if (IsFrameless()) {
+            m_peer->setGeometry(left, top, width, height);
         } else {
-            m_peer->move(x, y);
+            PlaceOuterFrame(RECT{left, top, left + width, top + height});
         }
-    }
-    if (!(flags & SWP_NOSIZE)) {
-        int w = cx;
-        int h = cy;
-        if (framed) {
-            const QRect frame = m_peer->frameGeometry();
-            w -= frame.width() - m_peer->width();
-            h -= frame.height() - m_peer->height();
-        }
-        m_peer->resize(std::max(w, 0), std::max(h, 0));
+        if (m_peer)
+            m_peer->FlushPendingGeometry();
     }
     if (flags & SWP_SHOWWINDOW)
         ShowWindow((flags & SWP_NOACTIVATE) ? SW_SHOWNA : SW_SHOW);
@@ -794,7 +874,8 @@ CString CWnd::GetWindowText() const {
 DWORD CWnd::GetStyle() const {
     DWORD s = m_style;
     if (m_peer) {
-        s = m_peer->isVisible() ? (s | WS_VISIBLE) : (s & ~WS_VISIBLE);
+        // The window's own visibility, whatever its ancestors'.
+        s = (m_showPending || !m_peer->isHidden()) ? (s | WS_VISIBLE) : (s & ~WS_VISIBLE);
         s = m_peer->isMaximized() ? (s | WS_MAXIMIZE) : (s & ~WS_MAXIMIZE);
         s = m_peer->isMinimized() ? (s | WS_MINIMIZE) : (s & ~WS_MINIMIZE);
     }
@@ -820,7 +901,7 @@ BOOL CWnd::ModifyStyleEx(DWORD remove, DWORD add, UINT swpFlags) {
     if ((old & WS_EX_LAYERED) && !(m_exStyle & WS_EX_LAYERED) && m_peer && m_peer->isWindow())
         m_peer->setWindowOpacity(1.0);
     if ((old ^ m_exStyle) & WS_EX_TOPMOST)
-        ApplyTopmost();
+        ApplyStyles();
     if (swpFlags)
         SetWindowPos(nullptr, 0, 0, 0, 0, swpFlags | SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER);
     return old != m_exStyle;

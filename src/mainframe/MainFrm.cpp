@@ -406,7 +406,8 @@ void CMainFrame::OnRefresh() {
 void CMainFrame::OnExit() {
     const CString title = IniString("WINTIT", QStringLiteral("VelkApp"));
     const CString question = QStringLiteral("%1 를 종료하시겠습니까?").arg(title);
-    if (AfxMessageBox(question, MB_YESNO) != IDYES)
+    const std::shared_ptr<bool> alive = AliveToken();
+    if (AfxMessageBox(question, MB_YESNO) != IDYES || !*alive)
         return;
     EndApplication();
 }

@@ -1,5 +1,7 @@
 #include "platform/desktop.h"
 
+#include "framework/afxwin.h"
+
 #include <QAction>
 #include <QCursor>
 #include <QGuiApplication>
@@ -140,8 +142,9 @@ int GetSystemMetrics(int index) {
         case SM_CYCAPTION:
             return 23;
         case SM_CXFRAME:
+            return AFX_CXFRAME;
         case SM_CYFRAME:
-            return 4;
+            return AFX_CYFRAME;
         default:
             return 0;
     }
@@ -306,6 +309,7 @@ BOOL TrackPopupMenu(HMENU menu, UINT, int x, int y, int, HWND owner, const RECT*
     if (g_menuChoice) {
         chosen = g_menuChoice(m->menu.items);
     } else {
+        CNestedLoopScope nested;
         QMenu popup;
         for (const MenuItemTemplate& item : m->menu.items) {
             if (item.id == 0) {

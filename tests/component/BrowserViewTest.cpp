@@ -498,10 +498,10 @@ TEST_F(BrowserViewTest, SideWindowOpensAtTheRightEdgeAndTheFrameMakesRoom) {
             mainWnd.packets,
             std::vector<Got>({{expected, reinterpret_cast<LPARAM>(static_cast<CWnd*>(frame))}}));
         EXPECT_EQ(WindowRect(frame), (RECT{c.frameLeftAfter, 50, c.frameLeftAfter + c.width, 450}));
-        // The view still fills the frame.
+        // The view still fills the frame inside its sizing border.
         RECT view;
         frame->m_view.GetClientRect(&view);
-        EXPECT_EQ(view, (RECT{0, 0, c.width, 400}));
+        EXPECT_EQ(view, (RECT{0, 0, c.width - 2 * AFX_CXFRAME, 400 - 2 * AFX_CYFRAME}));
         DestroyWindow(frame->m_hWnd);
     }
 }
@@ -555,15 +555,18 @@ TEST_F(BrowserViewTest, AutoScaleFollowsTheHeightFromTheSettingsFile) {
         {300, -1.2239},   // below 80 %: held at 80 %
         {602, 0.018252},  // the height the browser arrived at
     };
-    // The view is 602 high when the browser arrives: the base is 600.
-    ObservedFrame* frame = Open("<XX>0</XX><YY>0</YY><WW>800</WW><HH>602</HH>");
+    // The view (inside the frame's sizing border) is 602 high when the
+    // browser arrives: the base is 600.
+    ObservedFrame* frame = Open(
+        QStringLiteral("<XX>0</XX><YY>0</YY><WW>800</WW><HH>%1</HH>").arg(602 + 2 * AFX_CYFRAME));
     ASSERT_EQ(frame->m_view.m_autoScale, 1);
     CefRefPtr<FakeBrowser> browser = Attach(frame);
     ASSERT_EQ(frame->m_view.m_baseHeight, 600);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.height);
         browser->zoomLevels.clear();
-        frame->SetWindowPos(nullptr, 0, 0, 800, c.height, SWP_NOZORDER | SWP_NOMOVE);
+        frame->SetWindowPos(nullptr, 0, 0, 800, c.height + 2 * AFX_CYFRAME,
+                            SWP_NOZORDER | SWP_NOMOVE);
         ASSERT_FALSE(browser->zoomLevels.empty());
         EXPECT_NEAR(browser->zoomLevels.back(), c.level, 1e-4);
         // Factor 1.2 to the power of the level scales the page with the height.
@@ -582,8 +585,9 @@ TEST_F(BrowserViewTest, WithoutAutoScaleResizingLeavesTheZoomAlone) {
 
 TEST_F(BrowserViewTest, AutoScaleWithoutABaseHeightLeavesTheZoomAlone) {
     WriteIni("[APP]\r\nAUTOSCALE=1\r\n");
-    // Not shown yet: the view has no client area when the browser arrives.
-    ObservedFrame* frame = Open("<XX>0</XX><YY>0</YY><WW>800</WW><HH>600</HH>", false);
+    // A frame no higher than its border: the view has no client area when
+    // the browser arrives.
+    ObservedFrame* frame = Open("<XX>0</XX><YY>0</YY><WW>800</WW><HH>0</HH>", false);
     CefRefPtr<FakeBrowser> browser = Attach(frame);
     EXPECT_LE(frame->m_view.m_baseHeight, 0);
     frame->ShowWindow(SW_SHOW);
@@ -596,12 +600,21 @@ TEST_F(BrowserViewTest, BrowserWindowFillsTheView) {
     CefRefPtr<FakeBrowser> browser = Attach(frame);
     CWnd* window = CWnd::FromHandle(browser->window);
     ASSERT_NE(window, nullptr);
+    // The frame's client area lies inside its sizing border.
+    constexpr LONG kBorderX = 2 * AFX_CXFRAME, kBorderY = 2 * AFX_CYFRAME;
     RECT r;
     window->GetClientRect(&r);
-    EXPECT_EQ(r, (RECT{0, 0, 800, 600}));
+    EXPECT_EQ(r, (RECT{0, 0, 800 - kBorderX, 600 - kBorderY}));
     frame->SetWindowPos(nullptr, 0, 0, 900, 650, SWP_NOZORDER | SWP_NOMOVE);
     window->GetClientRect(&r);
-    EXPECT_EQ(r, (RECT{0, 0, 900, 650}));
+    EXPECT_EQ(r, (RECT{0, 0, 900 - kBorderX, 650 - kBorderY}));
+    // On the screen, the page starts inside the border.
+    POINT origin{0, 0};
+    window->ClientToScreen(&origin);
+    RECT frameRect;
+    frame->GetWindowRect(&frameRect);
+    EXPECT_EQ(origin.x, frameRect.left + AFX_CXFRAME);
+    EXPECT_EQ(origin.y, frameRect.top + AFX_CYFRAME);
     EXPECT_GT(browser->moveOrResizeNotifications, 0);
 }
 

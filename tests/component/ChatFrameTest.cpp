@@ -163,7 +163,7 @@ TEST_F(ChatFrameTest, CreationPacketWithoutFieldsGivesACentredBorderedFrame) {
     EXPECT_FALSE(frame->m_view.GetStyle() & WS_BORDER);
     RECT view;
     frame->m_view.GetClientRect(&view);
-    EXPECT_EQ(view, (RECT{0, 0, 1200, 720}));
+    EXPECT_EQ(view, (RECT{0, 0, 1200 - 2 * AFX_CXFRAME, 720 - 2 * AFX_CYFRAME}));
 
     // Registered while it was being created.
     EXPECT_EQ(mainWnd.Of(WM_APP_REGISTER_FRAME),
@@ -175,8 +175,8 @@ TEST_F(ChatFrameTest, CreationPacketWithoutFieldsGivesACentredBorderedFrame) {
     ASSERT_EQ(factory.requests.size(), 1u);
     EXPECT_EQ(factory.requests[0].url, ContentBaseUrl());
     EXPECT_EQ(factory.requests[0].windowInfo.parent_window, frame->m_view.m_hWnd);
-    EXPECT_EQ(factory.requests[0].windowInfo.width, 1200);
-    EXPECT_EQ(factory.requests[0].windowInfo.height, 720);
+    EXPECT_EQ(factory.requests[0].windowInfo.width, 1200 - 2 * AFX_CXFRAME);
+    EXPECT_EQ(factory.requests[0].windowInfo.height, 720 - 2 * AFX_CYFRAME);
 }
 
 TEST_F(ChatFrameTest, PlacementKeywordsAndCoordinates) {
@@ -366,8 +366,8 @@ TEST_F(ChatFrameTest, BrowserIsRequestedTenMillisecondsAfterCreation) {
         ASSERT_EQ(factory.requests.size(), 1u);
         EXPECT_EQ(factory.requests[0].url, c.requested);
         EXPECT_EQ(factory.requests[0].windowInfo.parent_window, frame->m_view.m_hWnd);
-        EXPECT_EQ(factory.requests[0].windowInfo.width, 640);
-        EXPECT_EQ(factory.requests[0].windowInfo.height, 480);
+        EXPECT_EQ(factory.requests[0].windowInfo.width, 640 - 2 * AFX_CXFRAME);
+        EXPECT_EQ(factory.requests[0].windowInfo.height, 480 - 2 * AFX_CYFRAME);
         clock.Advance(10000);
         EXPECT_EQ(factory.requests.size(), 1u) << "once";
         DestroyWindow(frame->m_hWnd);
