@@ -5,6 +5,7 @@
 // A native window is created once, with the flags its styles give at that
 // moment; later changes act on the live native window and never hide, unmap
 // or re-create it (the toolkit's own QWidget::setWindowFlags would).
+#include <QOpenGLContext>
 #include <QOpenGLWidget>
 #include <QWindow>
 
@@ -38,7 +39,13 @@ void SetTopLevelWindowsComposited(bool composited) {
 // start makes the toolkit create the native window for GPU composition at
 // once; hidden, it draws nothing and costs no context.
 void PrepareForComposition(QWidget* topLevel) {
-    if (!g_composited || !topLevel)
+    // Where the toolkit has no OpenGL (its offscreen platform) there is no
+    // GPU composition to prepare for.
+    static const bool supported = [] {
+        QOpenGLContext probe;
+        return probe.create();
+    }();
+    if (!g_composited || !topLevel || !supported)
         return;
     auto* marker = new QOpenGLWidget(topLevel);
     marker->setObjectName(QStringLiteral("composition"));

@@ -75,17 +75,25 @@ public:
     }
 
     // Delivers what is waiting now; what those handlers post waits for the
-    // next round, so the toolkit's own events are never starved.
+    // next round, so the toolkit's own events are never starved. Messages
+    // are taken from the shared queue one at a time: a nested loop (a box
+    // opened by a handler) goes on with the oldest, in posting order.
     void Deliver() {
-        std::deque<Posted> batch;
+        std::size_t n;
         {
             QMutexLocker lock(&m_mutex);
-            batch.swap(m_items);
+            n = m_items.size();
             m_wakePending = false;
         }
-        while (!batch.empty()) {
-            Posted p = batch.front();
-            batch.pop_front();
+        while (n-- > 0) {
+            Posted p{};
+            {
+                QMutexLocker lock(&m_mutex);
+                if (m_items.empty())
+                    return;
+                p = m_items.front();
+                m_items.pop_front();
+            }
             if (IsWindow(p.hwnd)) {
                 ::SendMessage(p.hwnd, p.message, p.wParam, p.lParam);
             } else {

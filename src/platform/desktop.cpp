@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QScreen>
 #include <QSystemTrayIcon>
@@ -108,6 +109,37 @@ std::map<std::pair<HWND, UINT>, TrayIcon>& Icons() {
     static auto* icons = new std::map<std::pair<HWND, UINT>, TrayIcon>();
     return *icons;
 }
+
+// An icon that the program draws itself in an embedding tray (XEmbed) tells
+// of the right button when it goes down; its menu opens when the button
+// comes up, as on other desktops. (A tray host that draws the icon itself
+// asks for the menu once, on its own terms.)
+class TrayButtonRelease : public QObject {
+public:
+    static void Install() {
+        static TrayButtonRelease* filter = nullptr;
+        if (!filter && qApp) {
+            filter = new TrayButtonRelease();
+            qApp->installEventFilter(filter);
+        }
+    }
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override {
+        if (event->type() != QEvent::MouseButtonRelease ||
+            static_cast<QMouseEvent*>(event)->button() != Qt::RightButton ||
+            !object->inherits("QSystemTrayIconSys")) {
+            return false;
+        }
+        auto* widget = static_cast<QWidget*>(object);
+        const QRect at(widget->mapToGlobal(QPoint(0, 0)), widget->size());
+        for (const auto& [key, t] : Icons()) {
+            if (t.callback && t.icon->geometry() == at)
+                PostMessage(t.owner, t.callback, t.id, WM_RBUTTONUP);
+        }
+        return false;
+    }
+};
 
 // --- Menus ---------------------------------------------------------------------
 
@@ -222,6 +254,7 @@ BOOL Shell_NotifyIconW(DWORD message, NOTIFYICONDATAW* data) {
     if (message == NIM_ADD) {
         if (icons.count(key))
             return FALSE;
+        TrayButtonRelease::Install();
         TrayIcon& t = icons[key];
         t.icon = std::make_unique<QSystemTrayIcon>();
         t.owner = data->hWnd;
@@ -240,6 +273,9 @@ BOOL Shell_NotifyIconW(DWORD message, NOTIFYICONDATAW* data) {
                                      mouse = WM_LBUTTONDBLCLK;
                                      break;
                                  case QSystemTrayIcon::Context:
+                                     // Still held down: the release opens it.
+                                     if (QGuiApplication::mouseButtons() & Qt::RightButton)
+                                         return;
                                      mouse = WM_RBUTTONUP;
                                      break;
                                  default:

@@ -2,8 +2,10 @@
 // and fed through the real browser client: what the page's commands do to
 // the frame, what goes on to the main window, how answers reach the page,
 // zoom and auto-scale, address completion and the load watch.
+#include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <cmath>
 #include <memory>
 
@@ -687,6 +689,37 @@ TEST_F(BrowserViewTest, NotFoundShowsTheErrorAndGoesBack) {
         EXPECT_EQ(browser->backs, c.backs);
     }
     EXPECT_TRUE(mainWnd.packets.empty());
+}
+
+// The box runs a loop of its own, as a real one does; in it the frame is
+// closed (by its page, the tray, another window). Nothing after the box may
+// touch the view that went with it.
+TEST_F(BrowserViewTest, FrameClosedWhileTheErrorBoxIsOpenIsLeftAlone) {
+    struct ClosingBox : MessageBoxPort {
+        HWND close = nullptr;
+        int shown = 0;
+        int Show(const CString&, const CString&, UINT) override {
+            ++shown;
+            QEventLoop loop;
+            ::PostMessage(close, WM_CLOSE, 0, 0);
+            QTimer::singleShot(0, &loop, [&] {
+                // Posted messages go before the loop's own timers.
+                loop.quit();
+            });
+            loop.exec();
+            return IDOK;
+        }
+    } box;
+    ObservedFrame* frame = Open("");
+    CefRefPtr<FakeBrowser> browser = Attach(frame);
+    box.close = frame->m_hWnd;
+    AfxSetMessageBoxPort(&box);
+    browser->EmitLoadEnd(404);
+    DeliverPostedMessages();
+    AfxSetMessageBoxPort(&boxes);
+    EXPECT_EQ(box.shown, 1);
+    EXPECT_FALSE(IsWindow(box.close));
+    EXPECT_EQ(browser->backs, 0);
 }
 
 TEST_F(BrowserViewTest, LoadEventsStayAndOtherKindsGoOnMarked2) {

@@ -159,9 +159,13 @@ class MainFrameTest(unittest.TestCase):
                     "document.body.appendChild(a); report('link', 1)")
         self.prog.wait_for(lambda: server.reports_of("link", self.page), what="the link")
         x, y, w, h = display.window_geometry(wid)
+        # The tray icon has the program's name too: the box is the new window.
+        before = set(display.windows_named("^VelkSTKApp$"))
         display.xdotool("mousemove", "--sync", str(x + w // 2), str(y + h // 2))
         display.xdotool("click", "1")
-        box = self.prog.wait_for_window("^VelkSTKApp$", visible_only=True)
+        box = self.prog.wait_for(
+            lambda: next(iter(set(display.windows_named("^VelkSTKApp$", True)) - before), None),
+            what="the box 에러발생 404")
         # Real key presses (XTEST) to the focused box: synthetic ones are
         # ignored by the toolkit and the window manager.
         display.xdotool("windowactivate", "--sync", str(box))
