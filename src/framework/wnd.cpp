@@ -459,6 +459,10 @@ BOOL CWnd::CreateEx(DWORD exStyle, const CString& className, const CString& wind
     m_peer->FlushPendingGeometry();
     if (!*alive || !IsWindow(h))
         return FALSE;
+    // A top-level window exists in the window system from its creation on,
+    // hidden until it is shown (so it can be found, and is made once).
+    if (!(m_style & WS_CHILD))
+        m_peer->winId();
     if (cs.style & WS_VISIBLE) {
         if (m_style & WS_CHILD) {
             ShowWindow(SW_SHOW);
