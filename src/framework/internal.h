@@ -2,6 +2,8 @@
 #pragma once
 
 #include <QMargins>
+#include <cstdint>
+#include <unordered_map>
 
 #include "framework/afxwin.h"
 
@@ -28,3 +30,25 @@ QMargins LastFrameMargins();
 void SetLastFrameMargins(const QMargins& margins);
 
 }  // namespace framework
+
+// Handle table. Handles are never reused within a run.
+
+struct WindowTable {
+    std::unordered_map<HWND, CWnd*> windows;
+    std::uintptr_t next = 0x10000;
+
+    static WindowTable& Get() {
+        static auto* table = new WindowTable();
+        return *table;
+    }
+    HWND Add(CWnd* w) {
+        next += 4;
+        HWND h = reinterpret_cast<HWND>(next);
+        windows[h] = w;
+        return h;
+    }
+    CWnd* Find(HWND h) const {
+        auto it = windows.find(h);
+        return it == windows.end() ? nullptr : it->second;
+    }
+};
