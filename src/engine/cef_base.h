@@ -72,7 +72,11 @@ public:
         if (m_p)
             m_p->Release();
     }
-    CefRefPtr& operator=(const CefRefPtr& o) { return *this = o.m_p; }
+    CefRefPtr& operator=(const CefRefPtr& o) {
+        if (this != &o)
+            *this = o.m_p;
+        return *this;
+    }
     CefRefPtr& operator=(CefRefPtr&& o) noexcept {
         if (this != &o) {
             T* old = std::exchange(m_p, std::exchange(o.m_p, nullptr));

@@ -73,4 +73,9 @@ namespace engine {
 // Runs `fn` with `browser` as the current script context (for the engine's
 // bridge and for tests).
 void WithScriptContext(CefRefPtr<CefBrowser> browser, const std::function<void()>& fn);
+
+// Hands a native-function call to the extension that declared `name`, with
+// `browser` as the current script context. False when nobody handled it.
+bool CallNativeFunction(CefRefPtr<CefBrowser> browser, const QString& name,
+                        const CefV8ValueList& arguments);
 }  // namespace engine

@@ -9,13 +9,18 @@
 #include <QWebEngineSettings>
 #include <deque>
 
-#include "engine/cef_cookie.h"
 #include "framework/afxwin.h"
 #include "framework/peer.h"
 #include "platform/system.h"
 
 namespace engine {
 namespace {
+
+// Splits the framework's command line text into arguments: the quoted
+// program name first, then the arguments separated by blanks.
+QStringList SplitCommandLine(const QString& line);
+
+}  // namespace
 
 std::deque<std::function<void()>>& Queue() {
     static auto* queue = new std::deque<std::function<void()>>();
@@ -27,8 +32,7 @@ std::function<void()>& ShutdownHook() {
     return *hook;
 }
 
-// Splits the framework's command line text into arguments: the quoted
-// program name first, then the arguments separated by blanks.
+namespace {
 QStringList SplitCommandLine(const QString& line) {
     QStringList args;
     QString cur;
@@ -54,6 +58,7 @@ QStringList SplitCommandLine(const QString& line) {
         args.removeFirst();
     return args;
 }
+}  // namespace
 
 QString ProcessType() {
     for (const QString& a : ProcessArguments()) {
@@ -91,8 +96,6 @@ QByteArray BuildChromiumFlags(const CefSettings& settings, CefRefPtr<CefCommandL
     return flags;
 }
 
-}  // namespace
-
 Context& GetContext() {
     static auto* context = new Context();
     return *context;
@@ -113,165 +116,3 @@ QStringList ProcessArguments() {
 }
 
 }  // namespace engine
-
-// ---------------------------------------------------------------------------
-
-CefRefPtr<CefCommandLine> CefCommandLine::CreateCommandLine() {
-    return new CefCommandLine();
-}
-
-void CefCommandLine::AppendSwitchWithValue(const CefString& name, const CefString& value) {
-    m_switches.append({name, value});
-}
-
-bool CefCommandLine::HasSwitch(const CefString& name) const {
-    for (const auto& s : m_switches) {
-        if (s.first == name)
-            return true;
-    }
-    return false;
-}
-
-CefString CefCommandLine::GetSwitchValue(const CefString& name) const {
-    for (const auto& s : m_switches) {
-        if (s.first == name)
-            return s.second;
-    }
-    return CefString();
-}
-
-int CefExecuteProcess(const CefMainArgs&, CefRefPtr<CefApp> app, void*) {
-    const QString type = engine::ProcessType();
-    if (type.isEmpty())
-        return -1;
-    // Qt WebEngine runs its child processes from its own helper executable,
-    // so a child start of this program has nothing left to do: it offers
-    // the application its switches, as every process of the library does,
-    // and ends.
-    if (app) {
-        CefRefPtr<CefCommandLine> cmd = CefCommandLine::CreateCommandLine();
-        app->OnBeforeCommandLineProcessing(type, cmd);
-    }
-    return 0;
-}
-
-bool CefInitialize(const CefMainArgs&, const CefSettings& settings, CefRefPtr<CefApp> app, void*) {
-    engine::Context& ctx = engine::GetContext();
-    if (ctx.initialized || !QCoreApplication::instance())
-        return false;
-
-    CefRefPtr<CefCommandLine> cmd = CefCommandLine::CreateCommandLine();
-    if (settings.single_process)
-        cmd->AppendSwitch(QStringLiteral("single-process"));
-    if (settings.no_sandbox)
-        cmd->AppendSwitch(QStringLiteral("no-sandbox"));
-    if (!settings.locale.isEmpty()) {
-        cmd->AppendSwitchWithValue(QStringLiteral("lang"), settings.locale.section(',', 0, 0));
-    }
-    if (settings.ignore_certificate_errors) {
-        cmd->AppendSwitch(QStringLiteral("ignore-certificate-errors"));
-    }
-    // The engine can turn web security off only for the whole process, at
-    // start-up; every browser of this program asks for it off (its pages
-    // fetch from the service's other hosts), so it starts that way.
-    cmd->AppendSwitch(QStringLiteral("disable-web-security"));
-    if (app)
-        app->OnBeforeCommandLineProcessing(CefString(), cmd);
-
-    // The engine reads its switches from this variable only (it ignores the
-    // process's arguments while the variable is set), once, when its first
-    // profile is created below.
-    ctx.chromiumFlags = engine::BuildChromiumFlags(settings, cmd);
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", ctx.chromiumFlags);
-    if (settings.no_sandbox)
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-
-    const QString cachePath = engine::UsableCachePath(settings.cache_path);
-    QDir().mkpath(cachePath);
-    auto* profile = new QWebEngineProfile(QStringLiteral("VelkSTKApp"));
-    profile->setPersistentStoragePath(cachePath);
-    profile->setCachePath(cachePath + QLatin1String("/Cache"));
-    profile->setPersistentCookiesPolicy(settings.persist_session_cookies
-                                            ? QWebEngineProfile::ForcePersistentCookies
-                                            : QWebEngineProfile::AllowPersistentCookies);
-    if (!settings.accept_language_list.isEmpty()) {
-        profile->setHttpAcceptLanguage(settings.accept_language_list);
-    }
-    profile->settings()->setDefaultTextEncoding(QStringLiteral("UTF-8"));
-
-    ctx.settings = settings;
-    ctx.settings.cache_path = QDir::toNativeSeparators(cachePath);
-    ctx.app = app;
-    ctx.profile = profile;
-    ctx.initialized = true;
-    // Browser views draw through the GPU path: windows that may hold one
-    // are made for it from the start.
-    framework::SetTopLevelWindowsComposited(true);
-
-    engine::SetShutdownHook(engine::CloseAllBrowsers);
-    // The script engine of the pages starts with the library here: the
-    // application registers its extensions now, before any page exists.
-    if (app) {
-        if (CefRefPtr<CefRenderProcessHandler> render = app->GetRenderProcessHandler()) {
-            render->OnWebKitInitialized();
-        }
-    }
-    // The library tells the application that its context is ready once it
-    // runs its message loop.
-    if (app) {
-        if (CefRefPtr<CefBrowserProcessHandler> handler = app->GetBrowserProcessHandler()) {
-            engine::QueueCallback([handler] { handler->OnContextInitialized(); });
-        }
-    }
-    return true;
-}
-
-void CefDoMessageLoopWork() {
-    auto& queue = engine::Queue();
-    // Deliver what is queued now; callbacks queued meanwhile wait for the
-    // next pass, so one pass never runs forever.
-    std::size_t n = queue.size();
-    while (n-- > 0 && !queue.empty()) {
-        std::function<void()> cb = std::move(queue.front());
-        queue.pop_front();
-        cb();
-    }
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-}
-
-void CefShutdown() {
-    engine::Context& ctx = engine::GetContext();
-    if (!ctx.initialized)
-        return;
-    // Browsers (and the windows that hold them) go before their profile,
-    // while events are still processed; the profile's deletion writes the
-    // cookie store and local storage to disk.
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    if (engine::ShutdownHook())
-        engine::ShutdownHook()();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-    delete ctx.profile;
-    ctx.profile = nullptr;
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-    engine::Queue().clear();
-    ctx.app = nullptr;
-    ctx.initialized = false;
-}
-
-void CefEnableHighDPISupport() {}
-
-void CefQuitMessageLoop() {}
-
-CefRefPtr<CefCookieManager> CefCookieManager::GetGlobalManager(CefRefPtr<CefCompletionCallback>) {
-    if (!engine::GetContext().initialized)
-        return nullptr;
-    return new CefCookieManager();
-}
-
-bool CefCookieManager::FlushStore(CefRefPtr<CefCompletionCallback> callback) {
-    engine::GetContext().flushRequested = true;
-    if (callback)
-        engine::QueueCallback([callback] { callback->OnComplete(); });
-    return true;
-}

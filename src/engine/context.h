@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QPointer>
+#include <deque>
 #include <functional>
 
 #include "engine/cef_app.h"
@@ -34,8 +35,19 @@ void SetShutdownHook(std::function<void()> hook);
 // The process's arguments (without the program name), as the framework
 // received them.
 QStringList ProcessArguments();
+// The engine's process-type switch ("--type=...") of this process, or "".
+QString ProcessType();
 
-// Closes every browser and the developer tools' profile (qt_browser.cpp).
-void CloseAllBrowsers();
+// The client callbacks waiting for CefDoMessageLoopWork, and the shutdown
+// hook, for the process calls of the library.
+std::deque<std::function<void()>>& Queue();
+std::function<void()>& ShutdownHook();
+
+// Where the browser cache goes: the requested directory where it can be
+// written, else the user's data directory.
+QString UsableCachePath(const QString& requested);
+// The engine's switches made from the settings and the application's
+// command-line additions.
+QByteArray BuildChromiumFlags(const CefSettings& settings, CefRefPtr<CefCommandLine> cmd);
 
 }  // namespace engine

@@ -27,7 +27,6 @@ std::map<QtBrowser*, CefRefPtr<QtBrowser>>& LiveBrowsers() {
 }
 
 int g_nextId = 0;
-BrowserFactory g_factory;
 QWebEngineProfile* g_devToolsProfile = nullptr;
 
 // The engine accepts zoom factors from 0.25 to 5 only; beyond them a
@@ -56,7 +55,9 @@ protected:
     void PostNcDestroy() override { delete this; }
 };
 
-bool EngineCreateBrowser(const CefWindowInfo& info, CefRefPtr<CefClient> client,
+}  // namespace
+
+bool CreateEngineBrowser(const CefWindowInfo& info, CefRefPtr<CefClient> client,
                          const CefString& url, const CefBrowserSettings& settings) {
     Context& ctx = GetContext();
     if (!ctx.initialized || !ctx.profile)
@@ -77,12 +78,6 @@ bool EngineCreateBrowser(const CefWindowInfo& info, CefRefPtr<CefClient> client,
         }
     }
     return true;
-}
-
-}  // namespace
-
-void SetBrowserFactory(BrowserFactory factory) {
-    g_factory = std::move(factory);
 }
 
 // ---------------------------------------------------------------------------
@@ -231,16 +226,18 @@ CefRefPtr<QtBrowser> QtBrowser::Create(const CefWindowInfo& info, CefRefPtr<CefC
 void QtBrowser::Attach(QWebEnginePage* page) {
     m_page = page;
     m_view->setPage(page);
-    m_bridge = new BridgeObject(page);
-    m_bridge->SetBrowser(this);
+    m_channelObject = new ChannelObject(page);
+    m_channelObject->SetBrowser(this);
     m_channel = new QWebChannel(page);
-    m_channel->registerObject(QStringLiteral("velkBridge"), m_bridge);
+    m_channel->registerObject(QStringLiteral("velkBridge"), m_channelObject);
     page->setWebChannel(m_channel, QWebEngineScript::MainWorld);
 
     QObject::connect(page, &QWebEnginePage::loadingChanged, page,
                      [this](const QWebEngineLoadingInfo& info) { OnLoadingChanged(info); });
     QObject::connect(page, &QWebEnginePage::titleChanged, page, [this](const QString& title) {
         CefRefPtr<QtBrowser> self(this);
+        // The analyzer takes the captured `this` for possibly null.
+        // NOLINTNEXTLINE(clang-analyzer-core.CallAndMessage)
         Notify(&CefClient::GetDisplayHandler, [self, title](CefRefPtr<CefDisplayHandler> h) {
             h->OnTitleChange(self.get(), title);
         });
@@ -248,6 +245,7 @@ void QtBrowser::Attach(QWebEnginePage* page) {
     QObject::connect(page, &QWebEnginePage::urlChanged, page, [this](const QUrl& url) {
         CefRefPtr<QtBrowser> self(this);
         const QString u = url.toString();
+        // NOLINTNEXTLINE(clang-analyzer-core.CallAndMessage): as above.
         Notify(&CefClient::GetDisplayHandler, [self, u](CefRefPtr<CefDisplayHandler> h) {
             h->OnAddressChange(self.get(), self.get(), u);
         });
@@ -262,9 +260,10 @@ QtBrowser::~QtBrowser() = default;
 
 template <class H, class F>
 void QtBrowser::Notify(CefRefPtr<H> (CefClient::*getter)(), F&& call) {
-    if (m_closed || !m_client)
+    CefClient* client = m_client.get();
+    if (m_closed || !client)
         return;
-    CefRefPtr<H> handler = (m_client.get()->*getter)();
+    CefRefPtr<H> handler = (client->*getter)();
     if (!handler)
         return;
     QueueCallback([handler, call = std::forward<F>(call)] { call(handler); });
@@ -419,8 +418,8 @@ void QtBrowser::Finish() {
     LiveBrowsers().erase(this);
     if (m_devTools)
         m_devTools->CloseBrowser(true);
-    if (m_bridge)
-        m_bridge->SetBrowser(nullptr);
+    if (m_channelObject)
+        m_channelObject->SetBrowser(nullptr);
     if (m_view) {
         m_view->Detach();
         m_view->hide();
@@ -591,11 +590,3 @@ void CloseAllBrowsers() {
 }
 
 }  // namespace engine
-
-bool CefBrowserHost::CreateBrowser(const CefWindowInfo& windowInfo, CefRefPtr<CefClient> client,
-                                   const CefString& url, const CefBrowserSettings& settings,
-                                   CefRefPtr<CefRequestContext>) {
-    if (engine::g_factory)
-        return engine::g_factory(windowInfo, client, url, settings);
-    return engine::EngineCreateBrowser(windowInfo, client, url, settings);
-}

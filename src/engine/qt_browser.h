@@ -11,8 +11,8 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
-#include "engine/bridge.h"
 #include "engine/cef_client.h"
+#include "engine/channel_object.h"
 #include "framework/afxwin.h"
 
 class QWebChannel;
@@ -150,11 +150,18 @@ private:
     CWnd* m_viewHost = nullptr;         // the browser window's first child
     QPointer<EngineView> m_view;
     QPointer<QWebEnginePage> m_page;
-    QWebChannel* m_channel = nullptr;  // owned by the page
-    BridgeObject* m_bridge = nullptr;  // owned by the page
+    QWebChannel* m_channel = nullptr;          // owned by the page
+    ChannelObject* m_channelObject = nullptr;  // owned by the page
     CefRefPtr<QtBrowser> m_devTools;
 
     IMPLEMENT_REFCOUNTING(QtBrowser);
 };
+
+// Creates a real browser, as CefBrowserHost::CreateBrowser does.
+bool CreateEngineBrowser(const CefWindowInfo& info, CefRefPtr<CefClient> client,
+                         const CefString& url, const CefBrowserSettings& settings);
+
+// Closes every browser and the developer tools' profile.
+void CloseAllBrowsers();
 
 }  // namespace engine

@@ -3,8 +3,8 @@
 #include "FakeBrowser.h"
 #include "app/ClientApp.h"
 #include "bridge/V8Handler.h"
-#include "engine/bridge.h"
 #include "engine/cef_v8.h"
+#include "engine/channel_object.h"
 #include "testsupport.h"
 
 namespace {

@@ -9,18 +9,13 @@
 
 namespace engine {
 
-// Hands a native-function call to the extension that declared `name`, with
-// `browser` as the current script context. False when nobody handled it.
-bool CallNativeFunction(CefRefPtr<CefBrowser> browser, const QString& name,
-                        const CefV8ValueList& arguments);
-
 // Decodes the typed argument list a stub sends: [{"t": type, "s": text}].
 CefV8ValueList DecodeArguments(const QString& payload);
 
-class BridgeObject : public QObject {
+class ChannelObject : public QObject {
     Q_OBJECT
 public:
-    explicit BridgeObject(QObject* parent = nullptr) : QObject(parent) {}
+    explicit ChannelObject(QObject* parent = nullptr) : QObject(parent) {}
     void SetBrowser(CefBrowser* browser) { m_browser = browser; }
 
 public slots:

@@ -2,7 +2,7 @@
 // main script world of every page and frame before the page's scripts; its
 // native functions are bound to stubs that carry each call, with typed
 // arguments and in call order, to the browser's bridge object, which hands
-// it to the extension's handler (engine/bridge.cpp).
+// it to the extension's handler (engine/channel_object.cpp).
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -12,9 +12,9 @@
 #include <QWebEngineScriptCollection>
 #include <map>
 
-#include "engine/bridge.h"
 #include "engine/cef_browser.h"
 #include "engine/cef_v8.h"
+#include "engine/channel_object.h"
 #include "engine/context.h"
 
 namespace {
@@ -36,8 +36,8 @@ std::vector<Extension>& Extensions() {
     return *list;
 }
 
-QString QWebChannelSource() {
-    QFile f(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
+QString ReadResource(const QString& path) {
+    QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return QString();
     return QString::fromUtf8(f.readAll());
@@ -53,12 +53,8 @@ QString JsString(const QString& s) {
     return json;
 }
 
-// The script that sets up the bridge and then runs the extension's code.
-// The extension's code runs at global scope (its "var" declarations are
-// globals) inside a `with` over an object that holds the native function
-// stubs, so that only that code sees them. The
-// channel reaches only a page's top frame: frames below relay their calls
-// to it.
+// The script that sets up the bridge and then runs the extension's code
+// (extension_prelude.js).
 QString BuildInjectedScript(const Extension& ext) {
     static const QRegularExpression nativeDecl(
         QStringLiteral(R"(native\s+function\s+([A-Za-z_$][A-Za-z0-9_$]*)\s*\(\s*\)\s*;)"));
@@ -69,70 +65,24 @@ QString BuildInjectedScript(const Extension& ext) {
     for (const QString& n : ext.natives) {
         natives += QStringLiteral("%1: { value: stub(%2) },").arg(n, JsString(n));
     }
+    // The pieces go in at their marks in order, so that nothing in one piece
+    // is ever taken for a mark.
+    const QString prelude = ReadResource(QStringLiteral(":/engine/extension_prelude.js"));
+    const QString marks[] = {QStringLiteral("/*@WEBCHANNEL@*/"), QStringLiteral("/*@NATIVES@*/"),
+                             QStringLiteral("/*@CODE@*/")};
+    const QString pieces[] = {ReadResource(QStringLiteral(":/qtwebchannel/qwebchannel.js")),
+                              natives, code};
     QString s;
-    s += QStringLiteral("with ((function () {\n");
-    s += QStringLiteral("var QWebChannel = (function () { var module;\n");
-    s += QWebChannelSource();
-    s += QStringLiteral("\nreturn QWebChannel; })();\n");
-    s += QStringLiteral(R"JS(
-var MARK = '__velkBridgeRelay';
-var isTop = (window === window.top);
-var bridge = null, queue = [];
-// Calls made before the channel is ready wait, in order, and go out as
-// soon as it is.
-function deliver(name, payload) {
-  if (bridge) { bridge.call(name, payload, function () {}); } else { queue.push([name, payload]); }
-}
-if (isTop) {
-  var start = function () {
-    if (!(window.qt && window.qt.webChannelTransport)) { return false; }
-    new QWebChannel(window.qt.webChannelTransport, function (channel) {
-      bridge = channel.objects.velkBridge;
-      var pending = queue; queue = [];
-      for (var i = 0; i < pending.length; ++i) { bridge.call(pending[i][0], pending[i][1], function () {}); }
-    });
-    return true;
-  };
-  if (!start()) {
-    var tries = 0;
-    var timer = setInterval(function () { if (start() || ++tries > 500) { clearInterval(timer); } }, 10);
-  }
-  window.addEventListener('message', function (e) {
-    var d = e.data;
-    if (d && typeof d === 'object' && d[MARK] === true && typeof d.name === 'string' &&
-        typeof d.payload === 'string') {
-      deliver(d.name, d.payload);
+    qsizetype from = 0;
+    for (int i = 0; i < 3; ++i) {
+        const qsizetype at = prelude.indexOf(marks[i], from);
+        if (at < 0)
+            return QString();
+        s += prelude.mid(from, at - from);
+        s += pieces[i];
+        from = at + marks[i].size();
     }
-  }, true);
-}
-function typeOf(v) {
-  if (v === null) { return 'null'; }
-  if (Array.isArray(v)) { return 'array'; }
-  return typeof v;
-}
-function stub(name) {
-  return function () {
-    var args = [];
-    for (var i = 0; i < arguments.length; ++i) {
-      var v = arguments[i];
-      args.push({ t: typeOf(v), s: typeof v === 'string' ? v : '' });
-    }
-    var payload = JSON.stringify(args);
-    if (isTop) {
-      deliver(name, payload);
-    } else {
-      var m = { name: name, payload: payload };
-      m[MARK] = true;
-      try { window.top.postMessage(m, '*'); } catch (e) {}
-    }
-    return undefined;
-  };
-}
-return Object.create(null, {)JS");
-    s += natives;
-    s += QStringLiteral("});\n})()) {\n");
-    s += code;
-    s += QStringLiteral("\n}\n");
+    s += prelude.mid(from);
     return s;
 }
 

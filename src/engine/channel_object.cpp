@@ -1,4 +1,4 @@
-#include "engine/bridge.h"
+#include "engine/channel_object.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -11,7 +11,7 @@ CefV8ValueList DecodeArguments(const QString& payload) {
     const QJsonDocument doc = QJsonDocument::fromJson(payload.toUtf8());
     if (!doc.isArray())
         return args;
-    for (const QJsonValue& v : doc.array()) {
+    for (const auto& v : doc.array()) {
         const QJsonObject o = v.toObject();
         const QString t = o.value(QLatin1String("t")).toString();
         if (t == QLatin1String("string")) {
@@ -35,7 +35,7 @@ CefV8ValueList DecodeArguments(const QString& payload) {
     return args;
 }
 
-void BridgeObject::call(const QString& name, const QString& payload) {
+void ChannelObject::call(const QString& name, const QString& payload) {
     if (!m_browser)
         return;
     CallNativeFunction(m_browser, name, DecodeArguments(payload));

@@ -1,0 +1,67 @@
+// Set up in every page and frame before its own scripts: the web channel to
+// the browser, the stubs of an extension's native functions, then the
+// extension's own code. The code runs at global scope (its "var"
+// declarations are globals) inside a `with` over an object that holds the
+// stubs, so that only that code sees them. The channel reaches only a page's
+// top frame: frames below relay their calls to it.
+with ((function () {
+var QWebChannel = (function () { var module;
+/*@WEBCHANNEL@*/
+return QWebChannel; })();
+var MARK = '__velkBridgeRelay';
+var isTop = (window === window.top);
+var bridge = null, queue = [];
+// Calls made before the channel is ready wait, in order, and go out as
+// soon as it is.
+function deliver(name, payload) {
+  if (bridge) { bridge.call(name, payload, function () {}); } else { queue.push([name, payload]); }
+}
+if (isTop) {
+  var start = function () {
+    if (!(window.qt && window.qt.webChannelTransport)) { return false; }
+    new QWebChannel(window.qt.webChannelTransport, function (channel) {
+      bridge = channel.objects.velkBridge;
+      var pending = queue; queue = [];
+      for (var i = 0; i < pending.length; ++i) { bridge.call(pending[i][0], pending[i][1], function () {}); }
+    });
+    return true;
+  };
+  if (!start()) {
+    var tries = 0;
+    var timer = setInterval(function () { if (start() || ++tries > 500) { clearInterval(timer); } }, 10);
+  }
+  window.addEventListener('message', function (e) {
+    var d = e.data;
+    if (d && typeof d === 'object' && d[MARK] === true && typeof d.name === 'string' &&
+        typeof d.payload === 'string') {
+      deliver(d.name, d.payload);
+    }
+  }, true);
+}
+function typeOf(v) {
+  if (v === null) { return 'null'; }
+  if (Array.isArray(v)) { return 'array'; }
+  return typeof v;
+}
+function stub(name) {
+  return function () {
+    var args = [];
+    for (var i = 0; i < arguments.length; ++i) {
+      var v = arguments[i];
+      args.push({ t: typeOf(v), s: typeof v === 'string' ? v : '' });
+    }
+    var payload = JSON.stringify(args);
+    if (isTop) {
+      deliver(name, payload);
+    } else {
+      var m = { name: name, payload: payload };
+      m[MARK] = true;
+      try { window.top.postMessage(m, '*'); } catch (e) {}
+    }
+    return undefined;
+  };
+}
+return Object.create(null, {/*@NATIVES@*/});
+})()) {
+/*@CODE@*/
+}
