@@ -7,8 +7,9 @@
 #include "app/Service.h"
 #include "app/VelkSTKApp.h"
 #include "app/WorkArea.h"
-#include "packet/TextNumber.h"
 #include "packet/Packet.h"
+#include "packet/TextNumber.h"
+#include "packet/Vocabulary.h"
 #include "platform/desktop.h"
 
 namespace {
@@ -51,7 +52,7 @@ BOOL CMyBrowserFrame::CreateFrame(CPacket* packet) {
 
 BOOL CMyBrowserFrame::PreCreateWindow(CREATESTRUCT& cs) {
     CPacket& s = Settings();
-    m_kind = s.GetInt(QStringLiteral("TP"), 3);
+    m_kind = s.GetInt(QStringLiteral("TP"), TP_ORDINARY_CHAT);
     if (s.Contains(QStringLiteral("BORDERCOLOR")))
         m_borderColor = static_cast<COLORREF>(s.GetInt(QStringLiteral("BORDERCOLOR"), 0));
 
@@ -148,7 +149,7 @@ void CMyBrowserFrame::DeliverPendingUri() {
     if (uri.isEmpty())
         return;
     CPacket packet(GBN_COMMAND);
-    packet.SetInt(QStringLiteral("CMD"), 51);
+    packet.SetInt(QStringLiteral("CMD"), CMD_DELIVER_URI);
     packet.SetString(QStringLiteral("URI"), uri);
     m_view.ExecuteScript(QStringLiteral("JSRecv(\"") + packet.GetScriptText() +
                          QStringLiteral("\")"));
@@ -250,9 +251,9 @@ void CMyBrowserFrame::OnClose() {
 
     RECT r;
     GetWindowRect(&r);
-    const CString section = m_kind == 2   ? QStringLiteral("CHAT")
-                            : m_kind == 5 ? QStringLiteral("W4X")
-                                          : QString();
+    const CString section = m_kind == TP_SAVED_CHAT  ? QStringLiteral("CHAT")
+                            : m_kind == TP_SAVED_W4X ? QStringLiteral("W4X")
+                                                     : QString();
     if (!section.isEmpty() && !IsIconic() && AfxGetApp()) {
         CVelkSTKAppApp& app = VelkApp();
         app.WriteProfileInt(section, QStringLiteral("XX"), static_cast<int>(r.left));

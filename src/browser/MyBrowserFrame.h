@@ -47,7 +47,7 @@ public:
     // Tells the following frame, if any, that this one moved.
     void NotifyChild();
 
-    int m_kind = 0;                       // the creation packet's TP (default 3)
+    int m_kind = 0;                       // the creation packet's TP (default TP_ORDINARY_CHAT)
     std::unique_ptr<CPacket> m_settings;  // the frame's own copy of its creation packet
     CMyBrowserView m_view;
     HWND m_ownerWnd = nullptr;  // the window this frame follows

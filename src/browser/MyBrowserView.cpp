@@ -8,11 +8,13 @@
 #include "app/VelkSTKApp.h"
 #include "app/WorkArea.h"
 #include "browser/MyBrowserFrame.h"
+#include "browser/WindowCommands.h"
+#include "packet/Forwarding.h"
 #include "packet/Packet.h"
 #include "packet/TextNumber.h"
+#include "packet/Vocabulary.h"
 #include "platform/IniFile.h"
 #include "platform/desktop.h"
-#include "platform/shell.h"
 
 namespace {
 
@@ -25,6 +27,14 @@ CString ScriptCallOf(const CPacket& packet) {
 constexpr double kMinimumScaleRatio = 0.8;
 // The browser's zoom factor per level.
 constexpr double kZoomFactorPerLevel = 1.2;
+
+// The HTTP status at the end of a load that sends the page back.
+constexpr int kHttpNotFound = 404;
+
+// The HIDE values of command 1.
+constexpr int kHideFrame = 1;
+constexpr int kEndApplication = 2;
+constexpr int kAskThenEndApplication = 3;
 
 // The settings file beside the executable; none without an application.
 CString IniPath() {
@@ -193,10 +203,10 @@ void CMyBrowserView::DispatchPacket(CPacket& packet) {
             ExecuteCommand(packet);
             break;
         case GBN_LOADING_INDICATOR:
-            Forward(packet, 2);
+            ForwardToMainWindow(packet, SENDER_OTHER_KIND);
             break;
         case GBN_LOAD_END:
-            if (m_browser && packet.GetInt(QStringLiteral("CODE"), 0) == 404) {
+            if (m_browser && packet.GetInt(QStringLiteral("CODE"), 0) == kHttpNotFound) {
                 const std::shared_ptr<bool> alive = AliveToken();
                 AfxMessageBox(QStringLiteral("에러발생 404"), MB_OK);
                 // Other windows ran while the box was open: this view may be
@@ -210,111 +220,80 @@ void CMyBrowserView::DispatchPacket(CPacket& packet) {
         case GBN_LOADING_STATE:
             break;
         default:
-            Forward(packet, 2);
+            ForwardToMainWindow(packet, SENDER_OTHER_KIND);
             break;
     }
 }
 
 void CMyBrowserView::ExecuteCommand(CPacket& packet) {
-    const int cmd = packet.GetInt(QStringLiteral("CMD"), 0);
     CMyBrowserFrame* frame = m_frame;
-    CWnd* main = AfxGetMainWnd();
-    switch (cmd) {
-        case 1: {
-            const int hide = packet.GetInt(QStringLiteral("HIDE"), 0);
-            if (hide == 1) {
-                if (frame)
-                    frame->ShowWindow(SW_HIDE);
-            } else if (hide == 2) {
-                if (main)
-                    main->PostMessage(WM_CLOSE, 0, 0);
-            } else if (hide == 3) {
-                const CString title =
-                    GetPrivateProfileStringW(QStringLiteral("APP"), QStringLiteral("WINTIT"),
-                                             QStringLiteral("VelkApp"), 512, IniPath());
-                const CString question = title + QStringLiteral(" 를 종료하시겠습니까?");
-                if (AfxMessageBox(question, MB_YESNO) == IDYES) {
-                    if (CWnd* mainNow = AfxGetMainWnd())
-                        mainNow->PostMessage(WM_CLOSE, 0, 0);
-                }
-            } else if (frame) {
-                // The main chat window only hides; any other chat frame closes,
-                // and this view goes with it.
-                if (frame->m_kind == 1) {
-                    frame->ShowWindow(SW_HIDE);
-                } else {
-                    ::SendMessage(frame->m_hWnd, WM_CLOSE, 0, 0);
-                }
-            }
+    switch (packet.GetInt(QStringLiteral("CMD"), 0)) {
+        case CMD_HIDE_OR_CLOSE:
+            HideOrClose(packet);
             break;
-        }
-        case 2:
-            if (frame)
-                frame->ShowWindow(SW_MINIMIZE);
-            break;
-        case 3:
-            if (frame) {
-                if (frame->IsIconic() || (frame->GetStyle() & WS_MAXIMIZE)) {
-                    frame->ShowWindow(SW_RESTORE);
-                } else {
-                    frame->ShowWindow(SW_MAXIMIZE);
-                }
-                frame->SetForegroundWindow();
-            }
-            break;
-        case 10:
-        case 11:
-        case 12:
-        case 13:
-        case 14:
-        case 15:
-        case 16:
-        case 17:
-        case 18: {
-            // The user's pressed mouse button moves or sizes the frame in the
-            // system's own loop.
-            static const int kHitTest[] = {HTCAPTION,    HTTOP,         HTBOTTOM,
-                                           HTTOPLEFT,    HTBOTTOMRIGHT, HTTOPRIGHT,
-                                           HTBOTTOMLEFT, HTLEFT,        HTRIGHT};
-            if (frame) {
-                ReleaseCapture();
-                frame->PostMessage(WM_NCLBUTTONDOWN, static_cast<WPARAM>(kHitTest[cmd - 10]), 0);
-            }
-            break;
-        }
-        case 19:
+        case CMD_PLACE_WINDOW:
             PlaceFrame(packet);
             break;
-        case 20:
+        case CMD_OPEN_CHAT_FRAME:
             OpenSideWindow(packet);
             break;
-        case 21:
+        case CMD_SET_OPACITY:
             if (frame)
                 frame->SetOpacity(packet.GetInt(QStringLiteral("V"), 0));
             break;
-        case 23: {
-            const CString url = packet.GetString(QStringLiteral("URL"), QString());
-            if (!url.isEmpty()) {
-                ShellExecuteW(nullptr, QStringLiteral("open"), url, QString(), QString(), SW_SHOW);
-            }
-            break;
-        }
-        case 24:
-            if (frame)
-                frame->FlashWindow(TRUE);
-            break;
-        case 29:
+        case CMD_SET_FOLLOW_OWNER:
             if (frame)
                 frame->m_trackOwner = packet.GetInt(QStringLiteral("V"), 0) != 0 ? 1 : 0;
             break;
-        case 31:
-            ExecuteScript(QStringLiteral("JSVer(1)"));
-            break;
-        case 52:
+        case CMD_SET_ZOOM:
             ApplyZoom(packet);
             break;
         default:
-            Forward(packet, FrameContext());
+            // The commands every page window shares act on the frame; the
+            // main window gets the rest, with the frame as the requester.
+            if (!RunWindowCommand(kChatViewCommands, frame ? frame->m_hWnd : nullptr, m_browser,
+                                  packet)) {
+                ForwardToMainWindow(packet, SenderOf(frame));
+            }
+            break;
+    }
+}
+
+// Command 1: HIDE says whether the frame hides, or the application ends
+// (at once, or after the user's Yes); without it the main chat window hides
+// and any other chat frame closes.
+void CMyBrowserView::HideOrClose(CPacket& packet) {
+    CMyBrowserFrame* frame = m_frame;
+    switch (packet.GetInt(QStringLiteral("HIDE"), 0)) {
+        case kHideFrame:
+            if (frame)
+                frame->ShowWindow(SW_HIDE);
+            break;
+        case kEndApplication:
+            if (CWnd* main = AfxGetMainWnd())
+                main->PostMessage(WM_CLOSE, 0, 0);
+            break;
+        case kAskThenEndApplication: {
+            const CString title =
+                GetPrivateProfileStringW(QStringLiteral("APP"), QStringLiteral("WINTIT"),
+                                         QStringLiteral("VelkApp"), 512, IniPath());
+            const CString question = title + QStringLiteral(" 를 종료하시겠습니까?");
+            if (AfxMessageBox(question, MB_YESNO) == IDYES) {
+                if (CWnd* main = AfxGetMainWnd())
+                    main->PostMessage(WM_CLOSE, 0, 0);
+            }
+            break;
+        }
+        default:
+            if (!frame)
+                break;
+            // The main chat window only hides; any other chat frame closes,
+            // and this view goes with it.
+            if (frame->m_kind == TP_MAIN_CHAT) {
+                frame->ShowWindow(SW_HIDE);
+            } else {
+                ::SendMessage(frame->m_hWnd, WM_CLOSE, 0, 0);
+            }
             break;
     }
 }
@@ -340,29 +319,22 @@ void CMyBrowserView::PlaceFrame(CPacket& packet) {
         EnqueueForPage(reply);
         return;
     }
-    int x, y, cx, cy;
+    RECT defaults = r;  // missing fields keep the current value
     if (packet.GetInt(QStringLiteral("LOGOUT"), 0) == 1) {
         // By default a 400 x 600 window in the bottom-right corner.
         const RECT w = GetWorkArea();
-        x = packet.GetInt(QStringLiteral("XX"), static_cast<int>(w.right - 400));
-        y = packet.GetInt(QStringLiteral("YY"), static_cast<int>(w.bottom - 600));
-        cx = packet.GetInt(QStringLiteral("WW"), 400);
-        cy = packet.GetInt(QStringLiteral("HH"), 600);
-    } else {
-        x = packet.GetInt(QStringLiteral("XX"), static_cast<int>(r.left));
-        y = packet.GetInt(QStringLiteral("YY"), static_cast<int>(r.top));
-        cx = packet.GetInt(QStringLiteral("WW"), static_cast<int>(r.right - r.left));
-        cy = packet.GetInt(QStringLiteral("HH"), static_cast<int>(r.bottom - r.top));
+        defaults = RECT{w.right - 400, w.bottom - 600, w.right, w.bottom};
     }
-    m_frame->SetWindowPos(nullptr, x, y, cx, cy, SWP_NOZORDER);
+    PlaceWindowFromPacket(m_frame->m_hWnd, packet, defaults, SWP_NOZORDER);
 }
 
 // Command 20: a side window at the frame's right edge, overlapping it by one
 // frame width; the frame moves left when the side window would not fit.
 void CMyBrowserView::OpenSideWindow(CPacket& packet) {
     CPacket copy(packet.GetText());
-    if (!m_frame || (m_frame->m_kind != 2 && copy.GetInt(QStringLiteral("TP"), 0) != 4)) {
-        Forward(copy, 0);
+    if (!m_frame || (m_frame->m_kind != TP_SAVED_CHAT &&
+                     copy.GetInt(QStringLiteral("TP"), 0) != TP_SIDE_CHAT)) {
+        ForwardToMainWindow(copy, SENDER_NO_WINDOW);
         return;
     }
     copy.SetString(QStringLiteral("DLGTIT"), m_frame->GetWindowText() + QStringLiteral(",s"));
@@ -386,9 +358,7 @@ void CMyBrowserView::OpenSideWindow(CPacket& packet) {
     // be there afterwards to make room for it.
     CMyBrowserFrame* frame = m_frame;
     HWND frameWnd = frame->m_hWnd;
-    if (CWnd* main = AfxGetMainWnd()) {
-        ::SendMessage(main->m_hWnd, WM_APP_PACKET, reinterpret_cast<WPARAM>(&copy), FrameContext());
-    }
+    ForwardToMainWindow(copy, SenderOf(frame));
     if (!IsWindow(frameWnd))
         return;
     if (r1.left >= w.left)
@@ -409,18 +379,6 @@ void CMyBrowserView::ApplyZoom(CPacket& packet) {
         WideToDouble(packet.GetString(QStringLiteral("SCALE"), QStringLiteral("1")));
     if (m_browser)
         m_browser->GetHost()->SetZoomLevel(level);
-}
-
-void CMyBrowserView::Forward(const CPacket& packet, LPARAM context) {
-    CWnd* main = AfxGetMainWnd();
-    if (!main)
-        return;
-    CPacket copy(packet.GetText());
-    ::SendMessage(main->m_hWnd, WM_APP_PACKET, reinterpret_cast<WPARAM>(&copy), context);
-}
-
-LPARAM CMyBrowserView::FrameContext() const {
-    return reinterpret_cast<LPARAM>(static_cast<CWnd*>(m_frame));
 }
 
 // ---------------------------------------------------------------------------

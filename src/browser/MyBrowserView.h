@@ -88,11 +88,9 @@ private:
     void OnBrowserCreated(CefBrowser* browser);
     void DispatchPacket(CPacket& packet);
     void ExecuteCommand(CPacket& packet);
+    void HideOrClose(CPacket& packet);
     void PlaceFrame(CPacket& packet);
     void OpenSideWindow(CPacket& packet);
     void ApplyZoom(CPacket& packet);
     void DeliverNextToPage();
-    // Sends a copy of `packet` to the main window with the sender context.
-    void Forward(const CPacket& packet, LPARAM context);
-    LPARAM FrameContext() const;
 };

@@ -2,10 +2,12 @@
 
 #include "app/Messages.h"
 #include "app/VelkSTKApp.h"
+#include "browser/WindowCommands.h"
 #include "engine/cef_app.h"
 #include "framework/afxwin.h"
+#include "packet/Forwarding.h"
 #include "packet/Packet.h"
-#include "platform/shell.h"
+#include "packet/Vocabulary.h"
 
 namespace {
 
@@ -18,10 +20,6 @@ static_assert(kFrameChangedOnly == 0x227);
 // A title that starts with this marker makes its window topmost.
 const QString kTopmostMarker = QStringLiteral("TOP|");
 
-void AddWindowStyle(HWND h, int index, DWORD add) {
-    SetWindowLongW(h, index, static_cast<LONG>(static_cast<DWORD>(GetWindowLongW(h, index)) | add));
-}
-
 void RemoveWindowStyle(HWND h, int index, DWORD remove) {
     SetWindowLongW(h, index,
                    static_cast<LONG>(static_cast<DWORD>(GetWindowLongW(h, index)) & ~remove));
@@ -31,32 +29,8 @@ void RemoveWindowStyle(HWND h, int index, DWORD remove) {
 // deletes the packet. A message that cannot even be queued (no window) takes
 // its packet with it.
 void PostPacket(HWND h, CPacket* packet) {
-    if (!PostMessage(h, WM_APP_PACKET, reinterpret_cast<WPARAM>(packet), 0))
+    if (!PostMessage(h, WM_APP_PACKET, reinterpret_cast<WPARAM>(packet), SENDER_NO_WINDOW))
         delete packet;
-}
-
-// The hit-test code of a page's resize command.
-int ResizeHitTest(int command) {
-    switch (command) {
-        case 11:
-            return HTTOP;
-        case 12:
-            return HTBOTTOM;
-        case 13:
-            return HTTOPLEFT;
-        case 14:
-            return HTBOTTOMRIGHT;
-        case 15:
-            return HTTOPRIGHT;
-        case 16:
-            return HTBOTTOMLEFT;
-        case 17:
-            return HTLEFT;
-        case 18:
-            return HTRIGHT;
-        default:
-            return 0;
-    }
 }
 
 }  // namespace
@@ -217,88 +191,30 @@ bool ClientHandler::OnProcessMessageReceived(CefRefPtr<CefBrowser> browser, CefP
     return true;
 }
 
-void ClientHandler::ForwardToMainWindow(CPacket& packet, LPARAM context) {
-    CWnd* main = AfxGetMainWnd();
-    if (!main)
-        return;
-    CPacket local(packet.GetText());
-    SendMessage(main->m_hWnd, WM_APP_PACKET, reinterpret_cast<WPARAM>(&local), context);
-}
-
 void ClientHandler::HandlePopupPacket(CefRefPtr<CefBrowser> browser, CPacket& packet) {
-    // Packets of other kinds go to the main window marked 2, which it ignores.
     if (packet.GetInt(QStringLiteral("GBN"), 0) != GBN_COMMAND) {
-        ForwardToMainWindow(packet, 2);
+        ForwardToMainWindow(packet, SENDER_OTHER_KIND);
         return;
     }
     HWND r = HostWindow(browser);
-    const int command = packet.GetInt(QStringLiteral("CMD"), 0);
-    switch (command) {
-        case 1:
+    switch (packet.GetInt(QStringLiteral("CMD"), 0)) {
+        case CMD_HIDE_OR_CLOSE:
             PostMessage(r, WM_CLOSE, 0, 0);
             break;
-        case 2:
-            ShowWindow(r, SW_MINIMIZE);
+        case CMD_LAUNCH_PROGRAM:
+        case CMD_SET_OPACITY:
+        case CMD_CLOSE_SAVED_CHATS:
+            // Not for a page popup: dropped.
             break;
-        case 3:
-            if (IsIconic(r) ||
-                (static_cast<DWORD>(GetWindowLongW(r, GWL_STYLE)) & WS_MAXIMIZE) != 0) {
-                ShowWindow(r, SW_RESTORE);
-            } else {
-                ShowWindow(r, SW_MAXIMIZE);
-            }
-            SetForegroundWindow(r);
-            break;
-        case 6:
-        case 21:
-        case 25:
-            break;
-        case 10:
-            // The window manager's move loop follows the held mouse button.
-            ReleaseCapture();
-            PostMessage(r, WM_NCLBUTTONDOWN, HTCAPTION, 0);
-            break;
-        case 11:
-        case 12:
-        case 13:
-        case 14:
-        case 15:
-        case 16:
-        case 18:
-            AddWindowStyle(r, GWL_STYLE, WS_THICKFRAME);
-            ReleaseCapture();
-            PostMessage(r, WM_NCLBUTTONDOWN, static_cast<WPARAM>(ResizeHitTest(command)), 0);
-            break;
-        case 17:
-            // The left edge resizes without adding the sizing frame.
-            ReleaseCapture();
-            PostMessage(r, WM_NCLBUTTONDOWN, static_cast<WPARAM>(ResizeHitTest(command)), 0);
-            break;
-        case 19:
-            SetWindowPos(r, nullptr, packet.GetInt(QStringLiteral("XX"), 0),
-                         packet.GetInt(QStringLiteral("YY"), 0),
-                         packet.GetInt(QStringLiteral("WW"), 800),
-                         packet.GetInt(QStringLiteral("HH"), 600), SWP_SHOWWINDOW);
-            break;
-        case 22:
+        case CMD_OPEN_POPUP_WINDOW:
+            // A page popup takes this as giving up its sizing frame; a resize
+            // command gives it back.
             RemoveWindowStyle(r, GWL_STYLE, WS_THICKFRAME);
             SetWindowPos(r, nullptr, 0, 0, 0, 0, kFrameChangedOnly);
             break;
-        case 23: {
-            // Opens in the user's browser; the result is not checked.
-            const QString url = packet.GetString(QStringLiteral("URL"), QString());
-            if (!url.isEmpty()) {
-                ShellExecuteW(nullptr, QStringLiteral("open"), url, QString(), QString(), SW_SHOW);
-            }
-            break;
-        }
-        case 31:
-            if (CefRefPtr<CefFrame> frame = browser->GetMainFrame()) {
-                frame->ExecuteJavaScript(QStringLiteral("JSVer(1)"), frame->GetURL(), 0);
-            }
-            break;
         default:
-            ForwardToMainWindow(packet, 0);
+            if (!RunWindowCommand(kPagePopupCommands, r, browser, packet))
+                ForwardToMainWindow(packet, SENDER_NO_WINDOW);
             break;
     }
 }

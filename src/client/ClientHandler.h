@@ -81,10 +81,9 @@ public:
 private:
     // Posts a load-event packet to the host window of a hosted browser.
     void PostLoadPacket(CefRefPtr<CefBrowser> browser, CPacket* packet);
-    // Carries out a page popup's packet on its top-level window.
+    // Carries out a page popup's packet on its top-level window, or passes
+    // it on to the main window.
     void HandlePopupPacket(CefRefPtr<CefBrowser> browser, CPacket& packet);
-    // Sends a copy of `packet` to the main window, which does not keep it.
-    static void ForwardToMainWindow(CPacket& packet, LPARAM context);
 
     // Whether the next page popup keeps its window frame: cleared by every
     // OnBeforePopup and set again there when the target address asks for a

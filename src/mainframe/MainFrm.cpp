@@ -7,6 +7,8 @@
 #include "app/VelkSTKApp.h"
 #include "app/WorkArea.h"
 #include "browser/MyBrowserFrame.h"
+#include "packet/Forwarding.h"
+#include "packet/Vocabulary.h"
 #include "platform/IniFile.h"
 #include "platform/desktop.h"
 #include "platform/instance.h"
@@ -196,7 +198,7 @@ void CMainFrame::OnUnregisterFrame(HWND h) {
 CMyBrowserFrame* CMainFrame::GetMainChatFrame(ChatFrameMode mode) {
     for (const Entry& e : m_registry) {
         CMyBrowserFrame* f = FrameOf(e);
-        if (f && f->m_kind == 1) {
+        if (f && f->m_kind == TP_MAIN_CHAT) {
             if (mode == NavigateOrCreate) {
                 f->Navigate(VelkApp().m_params.GetString(QStringLiteral("URL"), QString()));
             }
@@ -221,9 +223,9 @@ CMyBrowserFrame* CMainFrame::GetMainChatFrame(ChatFrameMode mode) {
     const int ygap = IniInt("YGAP", 1);
 
     CPacket& p = VelkApp().m_params;
-    auto packet = std::make_unique<CPacket>(QStringLiteral("<PKT><GBN>0</GBN></PKT>"));
+    auto packet = std::make_unique<CPacket>(GBN_PARAMETERS);
     packet->AddString(QStringLiteral("DLGTIT"), title);
-    packet->AddInt(QStringLiteral("TP"), 1);
+    packet->AddInt(QStringLiteral("TP"), TP_MAIN_CHAT);
     packet->AddString(QStringLiteral("URL"), p.GetString(QStringLiteral("URL"), startUrl));
     packet->AddInt(QStringLiteral("LMIW"), p.GetInt(QStringLiteral("LMIW"), lmw));
     packet->AddInt(QStringLiteral("LMIH"), p.GetInt(QStringLiteral("LMIH"), lmh));
@@ -264,28 +266,28 @@ CMyBrowserFrame* CMainFrame::FindFrameByTitle(CPacket& packet) {
 
 // --- Packet commands -----------------------------------------------------------------
 
-void CMainFrame::OnPacket(CPacket* packet, LPARAM context) {
-    if (!packet || packet->GetInt(QStringLiteral("GBN"), 0) != 9000)
+void CMainFrame::OnPacket(CPacket* packet, LPARAM sender) {
+    if (!packet || packet->GetInt(QStringLiteral("GBN"), 0) != GBN_COMMAND)
         return;
     switch (packet->GetInt(QStringLiteral("CMD"), 0)) {
-        case 6:
+        case CMD_LAUNCH_PROGRAM:
             // Starting a program never ends the application, whatever happens.
             LaunchProgram(*packet);
             break;
-        case 20:
-            OpenOrPlaceChatFrame(*packet, context);
+        case CMD_OPEN_CHAT_FRAME:
+            OpenOrPlaceChatFrame(*packet, sender);
             break;
-        case 25:
+        case CMD_CLOSE_SAVED_CHATS:
             for (const Entry& e : m_registry) {
                 CMyBrowserFrame* f = FrameOf(e);
-                if (f && f->m_kind == 2)
+                if (f && f->m_kind == TP_SAVED_CHAT)
                     f->PostMessage(WM_CLOSE);
             }
             break;
-        case 26:
+        case CMD_SHOW_BALLOON:
             m_trayIcon.ShowBalloon(packet->GetString(QStringLiteral("MSG"), QString()));
             break;
-        case 30:
+        case CMD_STORE_ALARM_SETTINGS:
             m_alarmSettings->SetText(packet->GetText());
             VelkApp().WriteProfileString(QStringLiteral("ALARM"), QStringLiteral("CFG"),
                                          m_alarmSettings->GetText());
@@ -295,7 +297,7 @@ void CMainFrame::OnPacket(CPacket* packet, LPARAM context) {
     }
 }
 
-void CMainFrame::OpenOrPlaceChatFrame(CPacket& packet, LPARAM context) {
+void CMainFrame::OpenOrPlaceChatFrame(CPacket& packet, LPARAM sender) {
     CMyBrowserFrame* target = FindFrameByTitle(packet);
     CMyBrowserFrame* frame = target;
     if (!target) {
@@ -310,10 +312,7 @@ void CMainFrame::OpenOrPlaceChatFrame(CPacket& packet, LPARAM context) {
         frame->UpdateWindow();
         // The requesting window, when it still exists: the new frame follows
         // it, and a requesting chat frame drags the new one along.
-        CWnd* requester = context == 0 || context == 2
-                              ? nullptr
-                              : CWnd::FromLiveObject(reinterpret_cast<const void*>(context));
-        if (requester) {
+        if (CWnd* requester = RequestingWindow(sender)) {
             frame->m_ownerWnd = requester->m_hWnd;
             frame->m_trackOwner = 1;
             if (IsWindow(frame->m_hWnd)) {
@@ -322,7 +321,7 @@ void CMainFrame::OpenOrPlaceChatFrame(CPacket& packet, LPARAM context) {
                 }
             }
         }
-    } else if ((target->m_kind == 3 || target->m_kind == 4) && target->m_trackOwner) {
+    } else if (MayFollowOwner(target->m_kind) && target->m_trackOwner) {
         RECT r;
         target->GetWindowRect(&r);
         // Computed wide: the values come from pages and may be anything.

@@ -58,8 +58,9 @@ private:
 
     void OnRegisterFrame(HWND h);
     void OnUnregisterFrame(HWND h);
-    void OnPacket(CPacket* packet, LPARAM context);
-    void OpenOrPlaceChatFrame(CPacket& packet, LPARAM context);
+    // `sender` is WM_APP_PACKET's sender context (packet/Vocabulary.h).
+    void OnPacket(CPacket* packet, LPARAM sender);
+    void OpenOrPlaceChatFrame(CPacket& packet, LPARAM sender);
     void OnTrayNotify(UINT mouseMessage);
     void OnHandOff(CPacket* handed);
     void OnRefresh();

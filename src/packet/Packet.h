@@ -66,11 +66,3 @@ private:
     mutable std::recursive_mutex m_lock;
     QString m_text;
 };
-
-// Packet kinds (the GBN field).
-constexpr int GBN_COMMAND = 9000;            // a command; CMD selects the action
-constexpr int GBN_LOADING_INDICATOR = 9009;  // a page's loading indicator (LOADING)
-constexpr int GBN_LOAD_END = 9010;           // page load finished (CODE = HTTP status)
-constexpr int GBN_LOAD_START = 9011;         // page load started
-constexpr int GBN_LOAD_ERROR = 9012;         // page load failed (CODE, TXT, URL)
-constexpr int GBN_LOADING_STATE = 9013;      // loading state changed (LOADING, BACK, FORWARD)

@@ -1,4 +1,5 @@
 #include "packet/Packet.h"
+#include "packet/Vocabulary.h"
 
 #include <gtest/gtest.h>
 
