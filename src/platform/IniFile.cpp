@@ -17,7 +17,7 @@
 #define VELK_HAVE_ICONV 1
 #endif
 
-// The rule numbers in the comments are those of ini-rules.md.
+// The rule numbers in the comments are those of docs/ini-rules.md.
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 // Reader of the settings file app.ini with the reading rules of the Win32
 // profile functions (as Wine 8 implements them); the rules are written down in
-// ini-rules.md. The file is read afresh at every call, so an edit takes effect
+// docs/ini-rules.md. The file is read afresh at every call, so an edit takes effect
 // at the next read. Nothing is ever written.
 
 #include <QString>

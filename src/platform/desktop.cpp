@@ -1,43 +1,36 @@
 #include "platform/desktop.h"
 
-#include "framework/afxwin.h"
-
 #include <QAction>
 #include <QCursor>
 #include <QGuiApplication>
-#include <QIcon>
 #include <QMenu>
-#include <QMouseEvent>
-#include <QPointer>
 #include <QScreen>
-#include <QSystemTrayIcon>
 #include <QWidget>
 #include <map>
-#include <memory>
 
 #include "framework/afxwin.h"
 #include "framework/peer.h"
+#include "platform/ports.h"
 
 namespace {
 
 // --- Screen and taskbar ------------------------------------------------------
 
-bool g_testScreen = false;
-RECT g_screen{}, g_available{};
+// The toolkit's primary screen; without one, a screen of 1024 x 768.
+class DesktopScreen final : public platform::ScreenPort {
+public:
+    platform::ScreenArea PrimaryScreen() override {
+        const QScreen* s = QGuiApplication::primaryScreen();
+        if (!s)
+            return {RECT{0, 0, 1024, 768}, RECT{0, 0, 1024, 768}};
+        return {framework::FromQRect(s->geometry()), framework::FromQRect(s->availableGeometry())};
+    }
+};
 
 void Screen(RECT* screen, RECT* available) {
-    if (g_testScreen) {
-        *screen = g_screen;
-        *available = g_available;
-        return;
-    }
-    const QScreen* s = QGuiApplication::primaryScreen();
-    if (!s) {
-        *screen = *available = RECT{0, 0, 1024, 768};
-        return;
-    }
-    *screen = framework::FromQRect(s->geometry());
-    *available = framework::FromQRect(s->availableGeometry());
+    const platform::ScreenArea area = platform::CurrentPorts().screen->PrimaryScreen();
+    *screen = area.screen;
+    *available = area.available;
 }
 
 HWND const kTaskbar = reinterpret_cast<HWND>(0x14);
@@ -73,20 +66,7 @@ bool ForeignRect(HWND h, RECT* r) {
     return false;
 }
 
-void EnsureForeignWindows() {
-    static bool registered = false;
-    if (!registered) {
-        SetForeignWindowRectProvider(ForeignRect);
-        registered = true;
-    }
-}
-
 // --- Modules -----------------------------------------------------------------
-
-bool g_moduleMissing = false;
-bool g_entryMissing = false;
-int g_user32Refs = 0;
-int g_user32Tag = 0;
 
 BOOL SetLayeredWindowAttributesImpl(HWND h, COLORREF, BYTE alpha, DWORD flags) {
     CWnd* w = CWnd::FromHandle(h);
@@ -95,50 +75,33 @@ BOOL SetLayeredWindowAttributesImpl(HWND h, COLORREF, BYTE alpha, DWORD flags) {
     return w->SetLayeredAlpha(alpha);
 }
 
-// --- Tray ----------------------------------------------------------------------
-
-platform::TrayRecord* g_trayRecord = nullptr;
-
-struct TrayIcon {
-    std::unique_ptr<QSystemTrayIcon> icon;
-    HWND owner = nullptr;
-    UINT callback = 0;
-    UINT id = 0;
-};
-std::map<std::pair<HWND, UINT>, TrayIcon>& Icons() {
-    static auto* icons = new std::map<std::pair<HWND, UINT>, TrayIcon>();
-    return *icons;
-}
-
-// An icon that the program draws itself in an embedding tray (XEmbed) tells
-// of the right button when it goes down; its menu opens when the button
-// comes up, as on other desktops. (A tray host that draws the icon itself
-// asks for the menu once, on its own terms.)
-class TrayButtonRelease : public QObject {
+// The one module there is: "USER32.DLL" (any case), counted by reference,
+// offering "SetLayeredWindowAttributes" while a reference is held.
+class ModuleTable final : public platform::ModulePort {
 public:
-    static void Install() {
-        static TrayButtonRelease* filter = nullptr;
-        if (!filter && qApp) {
-            filter = new TrayButtonRelease();
-            qApp->installEventFilter(filter);
-        }
+    HMODULE Load(const CString& name) override {
+        if (name.compare(QLatin1String("USER32.DLL"), Qt::CaseInsensitive) != 0)
+            return nullptr;
+        ++m_user32Refs;
+        return &m_user32Tag;
+    }
+    BOOL Free(HMODULE module) override {
+        if (module != &m_user32Tag || m_user32Refs == 0)
+            return FALSE;
+        --m_user32Refs;
+        return TRUE;
+    }
+    FARPROC EntryPoint(HMODULE module, const char* name) override {
+        if (module != &m_user32Tag || m_user32Refs == 0 || !name)
+            return nullptr;
+        if (qstrcmp(name, "SetLayeredWindowAttributes") == 0)
+            return reinterpret_cast<FARPROC>(&SetLayeredWindowAttributesImpl);
+        return nullptr;
     }
 
-protected:
-    bool eventFilter(QObject* object, QEvent* event) override {
-        if (event->type() != QEvent::MouseButtonRelease ||
-            static_cast<QMouseEvent*>(event)->button() != Qt::RightButton ||
-            !object->inherits("QSystemTrayIconSys")) {
-            return false;
-        }
-        auto* widget = static_cast<QWidget*>(object);
-        const QRect at(widget->mapToGlobal(QPoint(0, 0)), widget->size());
-        for (const auto& [key, t] : Icons()) {
-            if (t.callback && t.icon->geometry() == at)
-                PostMessage(t.owner, t.callback, t.id, WM_RBUTTONUP);
-        }
-        return false;
-    }
+private:
+    int m_user32Refs = 0;
+    int m_user32Tag = 0;
 };
 
 // --- Menus ---------------------------------------------------------------------
@@ -152,12 +115,29 @@ struct LoadedMenu {
     bool isSub = false;
     LoadedMenu* sub = nullptr;
 };
-std::function<UINT(const std::vector<MenuItemTemplate>&)> g_menuChoice;
+
+// A toolkit menu in a nested loop, at the given point.
+class DesktopMenus final : public platform::MenuPort {
+public:
+    UINT Choose(const std::vector<MenuItemTemplate>& items, POINT at) override {
+        CNestedLoopScope nested;
+        QMenu popup;
+        for (const MenuItemTemplate& item : items) {
+            if (item.id == 0) {
+                popup.addSeparator();
+            } else {
+                popup.addAction(item.text)->setData(item.id);
+            }
+        }
+        QAction* a = popup.exec(QPoint(at.x, at.y));
+        return a ? a->data().toUInt() : 0;
+    }
+};
 
 }  // namespace
 
 HWND FindWindowW(const CString& className, const CString&) {
-    EnsureForeignWindows();
+    platform::AnswerForDesktopWindows();
     if (className == QLatin1String("Shell_TrayWnd")) {
         RECT r;
         return TaskbarRect(&r) ? kTaskbar : nullptr;
@@ -166,7 +146,7 @@ HWND FindWindowW(const CString& className, const CString&) {
 }
 
 int GetSystemMetrics(int index) {
-    EnsureForeignWindows();
+    platform::AnswerForDesktopWindows();
     switch (index) {
         case SM_CXBORDER:
         case SM_CYBORDER:
@@ -183,27 +163,15 @@ int GetSystemMetrics(int index) {
 }
 
 HMODULE LoadLibraryW(const CString& name) {
-    if (g_moduleMissing || name.compare(QLatin1String("USER32.DLL"), Qt::CaseInsensitive) != 0) {
-        return nullptr;
-    }
-    ++g_user32Refs;
-    return &g_user32Tag;
+    return platform::CurrentPorts().modules->Load(name);
 }
 
 BOOL FreeLibrary(HMODULE module) {
-    if (module != &g_user32Tag || g_user32Refs == 0)
-        return FALSE;
-    --g_user32Refs;
-    return TRUE;
+    return platform::CurrentPorts().modules->Free(module);
 }
 
 FARPROC GetProcAddress(HMODULE module, const char* name) {
-    if (module != &g_user32Tag || g_user32Refs == 0 || g_entryMissing || !name)
-        return nullptr;
-    if (qstrcmp(name, "SetLayeredWindowAttributes") == 0) {
-        return reinterpret_cast<FARPROC>(&SetLayeredWindowAttributesImpl);
-    }
-    return nullptr;
+    return platform::CurrentPorts().modules->EntryPoint(module, name);
 }
 
 void CopyToField(wchar_t* field, size_t fieldChars, const CString& text) {
@@ -230,83 +198,7 @@ CString FieldText(const wchar_t* field) {
 BOOL Shell_NotifyIconW(DWORD message, NOTIFYICONDATAW* data) {
     if (!data)
         return FALSE;
-    if (g_trayRecord) {
-        platform::TrayRecord& r = *g_trayRecord;
-        ++r.calls;
-        if (message == NIM_ADD) {
-            r.present = true;
-            r.visible = (data->uFlags & NIF_ICON) != 0;
-        }
-        if (message == NIM_DELETE)
-            r.present = r.visible = false;
-        if (message == NIM_MODIFY && (data->uFlags & NIF_ICON))
-            r.visible = r.present;
-        if (data->uFlags & NIF_TIP)
-            r.tip = FieldText(data->szTip);
-        if (message == NIM_MODIFY && (data->uFlags & NIF_INFO)) {
-            r.balloons.push_back(FieldText(data->szInfo));
-        }
-        return r.present || message == NIM_DELETE ? TRUE : FALSE;
-    }
-
-    const auto key = std::make_pair(data->hWnd, data->uID);
-    auto& icons = Icons();
-    if (message == NIM_ADD) {
-        if (icons.count(key))
-            return FALSE;
-        TrayButtonRelease::Install();
-        TrayIcon& t = icons[key];
-        t.icon = std::make_unique<QSystemTrayIcon>();
-        t.owner = data->hWnd;
-        t.callback = data->uCallbackMessage;
-        t.id = data->uID;
-        const HWND owner = t.owner;
-        const UINT callback = t.callback, id = t.id;
-        QObject::connect(t.icon.get(), &QSystemTrayIcon::activated,
-                         [owner, callback, id](QSystemTrayIcon::ActivationReason reason) {
-                             UINT mouse = 0;
-                             switch (reason) {
-                                 case QSystemTrayIcon::Trigger:
-                                     mouse = WM_LBUTTONDOWN;
-                                     break;
-                                 case QSystemTrayIcon::DoubleClick:
-                                     mouse = WM_LBUTTONDBLCLK;
-                                     break;
-                                 case QSystemTrayIcon::Context:
-                                     // Still held down: the release opens it.
-                                     if (QGuiApplication::mouseButtons() & Qt::RightButton)
-                                         return;
-                                     mouse = WM_RBUTTONUP;
-                                     break;
-                                 default:
-                                     return;
-                             }
-                             if (callback)
-                                 PostMessage(owner, callback, id, mouse);
-                         });
-    }
-    auto it = icons.find(key);
-    if (it == icons.end())
-        return FALSE;
-    TrayIcon& t = it->second;
-    if (message == NIM_DELETE) {
-        t.icon->hide();
-        icons.erase(it);
-        return TRUE;
-    }
-    if (data->uFlags & NIF_MESSAGE)
-        t.callback = data->uCallbackMessage;
-    if (data->uFlags & NIF_TIP)
-        t.icon->setToolTip(FieldText(data->szTip));
-    if ((data->uFlags & NIF_ICON) && data->hIcon) {
-        t.icon->setIcon(*static_cast<QIcon*>(data->hIcon));
-        t.icon->show();
-    }
-    if (data->uFlags & NIF_INFO) {
-        t.icon->showMessage(FieldText(data->szInfoTitle), FieldText(data->szInfo),
-                            QSystemTrayIcon::NoIcon);
-    }
-    return TRUE;
+    return platform::CurrentPorts().tray->NotifyIcon(message, *data);
 }
 
 void RegisterMenuResource(int id, const MenuTemplate& menu) {
@@ -341,22 +233,7 @@ BOOL TrackPopupMenu(HMENU menu, UINT, int x, int y, int, HWND owner, const RECT*
     auto* m = static_cast<LoadedMenu*>(menu);
     if (!m || !IsWindow(owner))
         return FALSE;
-    UINT chosen = 0;
-    if (g_menuChoice) {
-        chosen = g_menuChoice(m->menu.items);
-    } else {
-        CNestedLoopScope nested;
-        QMenu popup;
-        for (const MenuItemTemplate& item : m->menu.items) {
-            if (item.id == 0) {
-                popup.addSeparator();
-            } else {
-                popup.addAction(item.text)->setData(item.id);
-            }
-        }
-        if (QAction* a = popup.exec(QPoint(x, y)))
-            chosen = a->data().toUInt();
-    }
+    const UINT chosen = platform::CurrentPorts().menus->Choose(m->menu.items, POINT{x, y});
     if (chosen)
         PostMessage(owner, WM_COMMAND, chosen, 0);
     return TRUE;
@@ -383,26 +260,27 @@ long RevokeDragDrop(HWND h) {
 
 namespace platform {
 
-void SetScreenForTesting(const RECT& screen, const RECT& available) {
-    EnsureForeignWindows();
-    g_testScreen = true;
-    g_screen = screen;
-    g_available = available;
+void AnswerForDesktopWindows() {
+    static bool answering = false;
+    if (!answering) {
+        SetForeignWindowRectProvider(ForeignRect);
+        answering = true;
+    }
 }
-void ClearScreenForTesting() {
-    g_testScreen = false;
+
+ScreenPort& RealScreen() {
+    static auto* screen = new DesktopScreen();
+    return *screen;
 }
-void UseRecordedTrayForTesting(TrayRecord* record) {
-    g_trayRecord = record;
+
+MenuPort& RealMenus() {
+    static auto* menus = new DesktopMenus();
+    return *menus;
 }
-void SetMenuChoiceForTesting(std::function<UINT(const std::vector<MenuItemTemplate>&)> choose) {
-    g_menuChoice = std::move(choose);
-}
-void SetModuleMissingForTesting(bool missing) {
-    g_moduleMissing = missing;
-}
-void SetEntryPointMissingForTesting(bool missing) {
-    g_entryMissing = missing;
+
+ModulePort& RealModules() {
+    static auto* modules = new ModuleTable();
+    return *modules;
 }
 
 }  // namespace platform

@@ -1,10 +1,11 @@
 // The desktop: screen, taskbar, frame metrics, modules with run-time entry
-// points, and the notification area (tray) with its popup menus.
+// points, and the notification area (tray) with its popup menus. The
+// services behind these functions are ports (platform/ports.h), so tests can
+// put fakes in their place.
 //
 // Threading: user-interface thread.
 #pragma once
 
-#include <functional>
 #include <vector>
 
 #include "framework/afxtypes.h"
@@ -97,21 +98,8 @@ BOOL GetCursorPos(POINT* p);
 long RevokeDragDrop(HWND h);
 
 namespace platform {
-// Test hooks: a screen and its available area; the tray's actions, the
-// menus' choice; the modules that exist.
-void SetScreenForTesting(const RECT& screen, const RECT& available);
-void ClearScreenForTesting();
-struct TrayRecord {
-    bool present = false;
-    bool visible = false;
-    CString tip;
-    std::vector<CString> balloons;
-    int calls = 0;
-};
-// When set, the tray is recorded instead of shown.
-void UseRecordedTrayForTesting(TrayRecord* record);
-// When set, TrackPopupMenu answers with this item instead of showing.
-void SetMenuChoiceForTesting(std::function<UINT(const std::vector<MenuItemTemplate>&)> choose);
-void SetModuleMissingForTesting(bool missing);
-void SetEntryPointMissingForTesting(bool missing);
+// Makes GetWindowRect answer for the desktop and the taskbar from the screen
+// port in use (see ports.h). The desktop's functions do it on first use and
+// installing ports does it too; calling it again changes nothing.
+void AnswerForDesktopWindows();
 }  // namespace platform

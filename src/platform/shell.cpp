@@ -3,9 +3,17 @@
 #include <QDesktopServices>
 #include <QUrl>
 
+#include "platform/ports.h"
+
 namespace {
-std::function<void(const CString&)> g_opener;
-}
+
+// The desktop's own choice of browser.
+class DesktopBrowser final : public platform::UrlOpenerPort {
+public:
+    bool Open(const QUrl& url) override { return QDesktopServices::openUrl(url); }
+};
+
+}  // namespace
 
 std::intptr_t ShellExecuteW(HWND, const CString& verb, const CString& file, const CString&,
                             const CString&, int) {
@@ -17,15 +25,14 @@ std::intptr_t ShellExecuteW(HWND, const CString& verb, const CString& file, cons
         url.host().isEmpty()) {
         return 2;
     }
-    if (g_opener) {
-        g_opener(url.toString());
-        return 33;
-    }
-    return QDesktopServices::openUrl(url) ? 33 : 2;
+    return platform::CurrentPorts().urlOpener->Open(url) ? 33 : 2;
 }
 
 namespace platform {
-void SetUrlOpenerForTesting(std::function<void(const CString&)> opener) {
-    g_opener = std::move(opener);
+
+UrlOpenerPort& RealUrlOpener() {
+    static auto* opener = new DesktopBrowser();
+    return *opener;
 }
+
 }  // namespace platform

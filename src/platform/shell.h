@@ -3,19 +3,13 @@
 // Threading: user-interface thread.
 #pragma once
 
-#include <functional>
-
 #include "framework/afxtypes.h"
 
 // Opens `file` with the verb "open". Only web addresses (http and https)
-// are opened, in the user's default browser: a page can hand any text here,
-// and on a desktop "open" would also start local files and programs.
-// Returns a value greater than 32 on success, as the Windows call does, and
-// 2 (file not found) for anything refused.
+// are opened, in the user's default browser (the URL opener port of
+// ports.h): a page can hand any text here, and on a desktop "open" would
+// also start local files and programs. Returns a value greater than 32 on
+// success, as the Windows call does, and 2 (file not found) for anything
+// refused.
 std::intptr_t ShellExecuteW(HWND owner, const CString& verb, const CString& file,
                             const CString& parameters, const CString& directory, int show);
-
-namespace platform {
-// Replaces the desktop's browser with `opener` (tests); empty restores it.
-void SetUrlOpenerForTesting(std::function<void(const CString&)> opener);
-}  // namespace platform

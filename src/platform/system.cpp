@@ -13,26 +13,37 @@
 #include <QTemporaryFile>
 #include <csignal>
 
+#include "platform/ports.h"
+
 namespace {
-CString g_moduleFileName;
-}
+
+// The path the toolkit found for this process's executable.
+class ProcessExecutable final : public platform::ExecutablePort {
+public:
+    CString ModuleFileName() override {
+        return QDir::toNativeSeparators(QCoreApplication::applicationFilePath());
+    }
+};
+
+}  // namespace
 
 CString GetModuleFileNameW() {
-    if (!g_moduleFileName.isEmpty())
-        return g_moduleFileName;
-    return QDir::toNativeSeparators(QCoreApplication::applicationFilePath());
+    return platform::CurrentPorts().executable->ModuleFileName();
 }
 
 namespace platform {
 void PrepareSessionBus() {
-    if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) return;
+    if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+        return;
     const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QFileInfo::exists(QString::fromLocal8Bit(runtime + "/bus"))) return;
+    if (!runtime.isEmpty() && QFileInfo::exists(QString::fromLocal8Bit(runtime + "/bus")))
+        return;
     qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
 }
 
-void SetModuleFileNameForTesting(const CString& path) {
-    g_moduleFileName = path;
+ExecutablePort& RealExecutable() {
+    static auto* executable = new ProcessExecutable();
+    return *executable;
 }
 }  // namespace platform
 

@@ -9,7 +9,8 @@
 
 #include "framework/afxtypes.h"
 
-// The full path of the executable (never the current directory's idea of it).
+// The full path of the executable (never the current directory's idea of
+// it), as the executable port of ports.h reports it.
 CString GetModuleFileNameW();
 // The platform's directory separator: '\' on Windows, '/' elsewhere.
 QChar PathSeparator();
@@ -49,10 +50,6 @@ namespace platform {
 // instead of letting the bus library start one by forking the (already
 // threaded) process, which can hang it. Called first thing in the process.
 void PrepareSessionBus();
-
-// Makes GetModuleFileNameW report `path` (empty: the real executable again),
-// so tests can place the executable's files in a directory of their own.
-void SetModuleFileNameForTesting(const CString& path);
 
 // Holds back the requests to end from outside (SIGTERM, SIGINT, SIGHUP)
 // until OnTerminationRequest handles them. Called first thing in the

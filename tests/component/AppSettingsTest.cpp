@@ -5,7 +5,6 @@
 #include <QFileInfo>
 
 #include "app/VelkSTKApp.h"
-#include "platform/system.h"
 #include "testsupport.h"
 
 namespace {
@@ -16,10 +15,9 @@ protected:
         ComponentTest::SetUp();
         ASSERT_TRUE(dir.isValid());
         exeDir = dir.path();
-        platform::SetModuleFileNameForTesting(exeDir + "/VelkSTKApp");
+        fakes.executable.path = exeDir + "/VelkSTKApp";
     }
     void TearDown() override {
-        platform::SetModuleFileNameForTesting(QString());
         SetCommandLineForProcess(QString());
         ComponentTest::TearDown();
     }
@@ -90,7 +88,7 @@ TEST_F(AppSettingsTest, LongInstallationPathKeepsItsSettings) {
     while (deep.size() < 400)
         deep += "/디렉터리-long-folder-name";
     ASSERT_TRUE(QDir().mkpath(deep));
-    platform::SetModuleFileNameForTesting(deep + "/VelkSTKApp");
+    fakes.executable.path = deep + "/VelkSTKApp";
     const QByteArray ini = "[APP]\nWINNM=Deep\n";
     {
         QFile f(deep + "/app.ini");

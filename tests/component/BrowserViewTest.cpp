@@ -18,8 +18,6 @@
 #include "browser/MyBrowserView.h"
 #include "packet/Packet.h"
 #include "platform/desktop.h"
-#include "platform/shell.h"
-#include "platform/system.h"
 #include "testsupport.h"
 
 // Rectangles in failure messages (found by argument lookup: RECT is global).
@@ -98,15 +96,14 @@ protected:
         ComponentTest::SetUp();
         RegisterSystemMessages();
         // A 1920 x 1080 screen with a 40 px taskbar at the bottom.
-        platform::SetScreenForTesting(RECT{0, 0, 1920, 1080}, RECT{0, 0, 1920, 1040});
+        fakes.screen.Set(RECT{0, 0, 1920, 1080}, RECT{0, 0, 1920, 1040});
         ASSERT_TRUE(dir.isValid());
-        platform::SetModuleFileNameForTesting(dir.path() + "/VelkSTKApp");
+        fakes.executable.path = dir.path() + "/VelkSTKApp";
         app.m_iniPath = dir.path() + "/app.ini";
         ASSERT_TRUE(mainWnd.CreateTopLevel());
         app.m_pMainWnd = &mainWnd;
         app.m_clientApp = new ClientApp();
         app.m_clientApp->OnContextInitialized();
-        platform::SetUrlOpenerForTesting([this](const CString& u) { opened << u; });
     }
     void TearDown() override {
         for (HWND h : frames) {
@@ -114,9 +111,6 @@ protected:
                 DestroyWindow(h);
         }
         app.m_pMainWnd = nullptr;
-        platform::SetUrlOpenerForTesting({});
-        platform::SetModuleFileNameForTesting(QString());
-        platform::ClearScreenForTesting();
         ComponentTest::TearDown();
     }
 
@@ -172,7 +166,6 @@ protected:
     FakeBrowserFactory factory;
     std::vector<HWND> frames;
     std::vector<std::unique_ptr<CWnd>> browserWindows;
-    QStringList opened;
 };
 
 // ---------------------------------------------------------------------------
@@ -427,7 +420,7 @@ TEST_F(BrowserViewTest, OpenCommandGivesWebAddressesToTheDesktopBrowser) {
     FromPage(*browser, Command(23, "<URL>https://example.com/a?b=1</URL>"));
     FromPage(*browser, Command(23, "<URL></URL>"));
     FromPage(*browser, Command(23));
-    EXPECT_EQ(opened, QStringList({"https://example.com/a?b=1"}));
+    EXPECT_EQ(fakes.urlOpener.opened, QStringList({"https://example.com/a?b=1"}));
     EXPECT_TRUE(mainWnd.packets.empty());
 }
 

@@ -18,7 +18,6 @@
 #include "framework/peer.h"
 #include "packet/Packet.h"
 #include "platform/desktop.h"
-#include "platform/system.h"
 #include "testsupport.h"
 
 // Rectangles in failure messages (found by argument lookup: RECT is global).
@@ -74,9 +73,9 @@ protected:
         ComponentTest::SetUp();
         RegisterSystemMessages();
         // A 1920 x 1080 screen with a 40 px taskbar at the bottom.
-        platform::SetScreenForTesting(RECT{0, 0, 1920, 1080}, RECT{0, 0, 1920, 1040});
+        fakes.screen.Set(RECT{0, 0, 1920, 1080}, RECT{0, 0, 1920, 1040});
         ASSERT_TRUE(dir.isValid());
-        platform::SetModuleFileNameForTesting(dir.path() + "/VelkSTKApp");
+        fakes.executable.path = dir.path() + "/VelkSTKApp";
         app.m_iniPath = dir.path() + "/app.ini";
         ASSERT_TRUE(mainWnd.CreateTopLevel());
         app.m_pMainWnd = &mainWnd;
@@ -89,8 +88,6 @@ protected:
                 DestroyWindow(h);
         }
         app.m_pMainWnd = nullptr;
-        platform::SetModuleFileNameForTesting(QString());
-        platform::ClearScreenForTesting();
         ComponentTest::TearDown();
     }
 
@@ -209,7 +206,7 @@ TEST_F(ChatFrameTest, PlacementKeywordsAndCoordinates) {
 }
 
 TEST_F(ChatFrameTest, TaskbarAtTheRightNarrowsTheWorkArea) {
-    platform::SetScreenForTesting(RECT{0, 0, 1920, 1080}, RECT{0, 0, 1860, 1080});
+    fakes.screen.Set(RECT{0, 0, 1920, 1080}, RECT{0, 0, 1860, 1080});
     struct Case {
         QString fields;
         RECT expected;

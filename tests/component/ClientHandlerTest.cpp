@@ -11,7 +11,6 @@
 #include "app/VelkSTKApp.h"
 #include "client/ClientHandler.h"
 #include "packet/Packet.h"
-#include "platform/shell.h"
 #include "testsupport.h"
 
 namespace {
@@ -75,10 +74,8 @@ protected:
         handler = new ClientHandler();
         ASSERT_TRUE(mainWnd.CreateTopLevel());
         app.m_pMainWnd = &mainWnd;
-        platform::SetUrlOpenerForTesting([this](const CString& u) { opened << u; });
     }
     void TearDown() override {
-        platform::SetUrlOpenerForTesting({});
         app.m_pMainWnd = nullptr;
         ComponentTest::TearDown();
     }
@@ -86,7 +83,6 @@ protected:
     CVelkSTKAppApp app;
     PacketWnd mainWnd{false};
     CefRefPtr<ClientHandler> handler;
-    QStringList opened;
 };
 
 TEST_F(ClientHandlerTest, HostWindowIsTheParentOfAHostedBrowserAndTheTopLevelOfAPagePopup) {
@@ -327,7 +323,7 @@ TEST_F(ClientHandlerTest, HostedBrowserPostsEveryPagePacketToItsHostOnlyPercentC
         EXPECT_EQ(s.top.packets, std::vector<Got>({{c.posted, 0}}));
         EXPECT_TRUE(mainWnd.packets.empty());
     }
-    EXPECT_TRUE(opened.isEmpty());
+    EXPECT_TRUE(fakes.urlOpener.opened.isEmpty());
 }
 
 TEST_F(ClientHandlerTest, MessagesWithAnotherNameAreReportedHandledAndIgnored) {
@@ -342,7 +338,7 @@ TEST_F(ClientHandlerTest, MessagesWithAnotherNameAreReportedHandledAndIgnored) {
             EXPECT_TRUE(mainWnd.packets.empty());
         }
     }
-    EXPECT_TRUE(opened.isEmpty());
+    EXPECT_TRUE(fakes.urlOpener.opened.isEmpty());
 }
 
 TEST_F(ClientHandlerTest, PagePopupForwardsWhatItCannotDoToTheMainWindow) {
@@ -515,10 +511,10 @@ TEST_F(ClientHandlerTest, PagePopupOpensOnlyWebAddressesInTheSystemBrowser) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fields.toStdString());
-        opened.clear();
+        fakes.urlOpener.opened.clear();
         Scene s(handler, true);
         EXPECT_TRUE(s.browser->SendPagePacket(Command(23, c.fields)));
-        EXPECT_EQ(opened, c.opened);
+        EXPECT_EQ(fakes.urlOpener.opened, c.opened);
         EXPECT_TRUE(mainWnd.packets.empty());
     }
 }

@@ -33,7 +33,6 @@
 #include "packet/Packet.h"
 #include "platform/desktop.h"
 #include "platform/instance.h"
-#include "platform/system.h"
 #include "res/resources.h"
 #include "testsupport.h"
 
@@ -63,13 +62,7 @@ LPARAM Context(CWnd* w) {
 // ---------------------------------------------------------------------------
 // The work area.
 
-class WorkAreaTest : public ComponentTest {
-protected:
-    void TearDown() override {
-        platform::ClearScreenForTesting();
-        ComponentTest::TearDown();
-    }
-};
+class WorkAreaTest : public ComponentTest {};
 
 TEST_F(WorkAreaTest, TaskbarAtTheBottomOrRightIsSubtractedAtTheTopOrLeftNot) {
     struct Case {
@@ -98,7 +91,7 @@ TEST_F(WorkAreaTest, TaskbarAtTheBottomOrRightIsSubtractedAtTheTopOrLeftNot) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        platform::SetScreenForTesting(c.screen, c.available);
+        fakes.screen.Set(c.screen, c.available);
         EXPECT_EQ(GetWorkArea(), c.expected);
     }
 }
@@ -113,11 +106,10 @@ protected:
         RegisterSystemMessages();
         RegisterResources();
         // A 1920 x 1080 screen with a 40 px taskbar at the bottom.
-        platform::SetScreenForTesting(RECT{0, 0, 1920, 1080}, RECT{0, 0, 1920, 1040});
-        platform::UseRecordedTrayForTesting(&tray);
+        fakes.screen.Set(RECT{0, 0, 1920, 1080}, RECT{0, 0, 1920, 1040});
         ASSERT_TRUE(dir.isValid());
         ASSERT_TRUE(home.isValid());
-        platform::SetModuleFileNameForTesting(dir.path() + "/VelkSTKApp");
+        fakes.executable.path = dir.path() + "/VelkSTKApp";
         app.m_iniPath = dir.path() + "/app.ini";
         // The profile is the test's own.
         qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
@@ -130,12 +122,6 @@ protected:
     }
     void TearDown() override {
         DestroyAll();
-        platform::UseRecordedTrayForTesting(nullptr);
-        platform::SetMenuChoiceForTesting({});
-        platform::SetModuleMissingForTesting(false);
-        platform::SetEntryPointMissingForTesting(false);
-        platform::ClearScreenForTesting();
-        platform::SetModuleFileNameForTesting(QString());
         qunsetenv("XDG_CONFIG_HOME");
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
                            QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
@@ -212,7 +198,7 @@ protected:
         DiscardPostedMessages();
         framework::ResetQuit();
         factory.requests.clear();
-        tray = platform::TrayRecord{};
+        fakes.tray.Reset();
         boxes.shown.clear();
     }
 
@@ -269,7 +255,6 @@ protected:
     CVelkSTKAppApp app;
     QTemporaryDir dir;
     QTemporaryDir home;
-    platform::TrayRecord tray;
     FakeBrowserFactory factory;
     CMainFrame* main = nullptr;
     HWND mainHwnd = nullptr;
@@ -302,7 +287,7 @@ TEST_F(MainFrameTest, LoadFrameMakesATopmostToolWindowCentredOnTheDesktop) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.title.toStdString());
         DestroyAll();
-        platform::SetScreenForTesting(c.screen, c.screen);
+        fakes.screen.Set(c.screen, c.screen);
         ResetParams();
         if (!c.winnm.isEmpty())
             app.m_params.SetString("WINNM", c.winnm);
@@ -322,10 +307,10 @@ TEST_F(MainFrameTest, LoadFrameMakesATopmostToolWindowCentredOnTheDesktop) {
         main->ShowWindow(SW_HIDE);
         EXPECT_FALSE(main->IsWindowVisible());
         // The icon in the notification area: added, then given the icon.
-        EXPECT_TRUE(tray.present);
-        EXPECT_TRUE(tray.visible);
-        EXPECT_EQ(tray.calls, 2);
-        EXPECT_EQ(tray.tip, "벨크");
+        EXPECT_TRUE(fakes.tray.present);
+        EXPECT_TRUE(fakes.tray.visible);
+        EXPECT_EQ(fakes.tray.calls, 2);
+        EXPECT_EQ(fakes.tray.tip, "벨크");
     }
 }
 
@@ -382,8 +367,8 @@ TEST_F(MainFrameTest, TrayTipIsTheWintitSetting) {
             RemoveIni();
         }
         ASSERT_TRUE(CreateMain());
-        EXPECT_TRUE(tray.present);
-        EXPECT_EQ(tray.tip, c.tip);
+        EXPECT_TRUE(fakes.tray.present);
+        EXPECT_EQ(fakes.tray.tip, c.tip);
     }
 }
 
@@ -543,7 +528,7 @@ TEST_F(MainFrameTest, MainChatCreationPacketComesFromTheSettingsAndTheLaunchPara
         } else {
             RemoveIni();
         }
-        platform::SetScreenForTesting(RECT{0, 0, 1920, 1080}, c.available);
+        fakes.screen.Set(RECT{0, 0, 1920, 1080}, c.available);
         ResetParams();
         for (const auto& [key, value] : c.params)
             app.m_params.SetString(key, value);
@@ -579,7 +564,7 @@ TEST_F(MainFrameTest, MainChatSizeDefaultsToTheWorkAreasSize) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.ww);
         DestroyAll();
-        platform::SetScreenForTesting(c.screen, c.available);
+        fakes.screen.Set(c.screen, c.available);
         ASSERT_TRUE(CreateMain());
         CMyBrowserFrame* chat = StartMainChat();
         ASSERT_NE(chat, nullptr);
@@ -759,7 +744,7 @@ TEST_F(MainFrameTest, PacketsOtherThanCommandsAreIgnored) {
     EXPECT_EQ(main->SendMessage(WM_APP_PACKET, 0, 0), 0) << "no packet";
     DeliverPostedMessages();
     EXPECT_EQ(main->RegisteredFrames(), (std::vector<CMyBrowserFrame*>{chat, kind2}));
-    EXPECT_TRUE(tray.balloons.empty());
+    EXPECT_TRUE(fakes.tray.balloons.empty());
     EXPECT_EQ(app.GetProfileString("ALARM", "CFG", "none"), "none");
     EXPECT_EQ(main->AlarmSettings().GetText(), "<PKT></PKT>");
 }
@@ -1015,11 +1000,11 @@ TEST_F(MainFrameTest, Command26ShowsTheMessageAsABalloon) {
     ASSERT_TRUE(CreateMain());
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        tray.balloons.clear();
+        fakes.tray.balloons.clear();
         SendPacket(Command(26, c.fields));
-        EXPECT_EQ(tray.balloons, std::vector<CString>({c.balloon}));
-        EXPECT_TRUE(tray.present);
-        EXPECT_EQ(tray.tip, "벨크") << "the tip stays";
+        EXPECT_EQ(fakes.tray.balloons, std::vector<CString>({c.balloon}));
+        EXPECT_TRUE(fakes.tray.present);
+        EXPECT_EQ(fakes.tray.tip, "벨크") << "the tip stays";
     }
 }
 
@@ -1061,7 +1046,7 @@ TEST_F(MainFrameTest, Command6NeverEndsTheApplication) {
         DeliverPostedMessages();
         EXPECT_TRUE(IsWindow(mainHwnd));
         EXPECT_FALSE(framework::QuitPosted());
-        EXPECT_TRUE(tray.present);
+        EXPECT_TRUE(fakes.tray.present);
         EXPECT_EQ(main->RegisteredFrames(), (std::vector<CMyBrowserFrame*>{chat}));
         EXPECT_TRUE(chat->IsWindowVisible());
     }
@@ -1131,10 +1116,10 @@ TEST_F(MainFrameTest, LeftClickOpensOrRevealsTheMainChatWindow) {
 
 TEST_F(MainFrameTest, OtherMouseMessagesDoNothing) {
     int menus = 0;
-    platform::SetMenuChoiceForTesting([&](const std::vector<MenuItemTemplate>&) {
+    fakes.menus.choose = [&](const std::vector<MenuItemTemplate>&) {
         ++menus;
         return ID_TRAY_EXIT;
-    });
+    };
     ASSERT_TRUE(CreateMain());
     CMyBrowserFrame* chat = StartMainChat();
     chat->ShowWindow(SW_HIDE);
@@ -1152,11 +1137,11 @@ TEST_F(MainFrameTest, OtherMouseMessagesDoNothing) {
 TEST_F(MainFrameTest, RightButtonReleaseShowsTheTrayMenu) {
     std::vector<MenuItemTemplate> seen;
     int menus = 0;
-    platform::SetMenuChoiceForTesting([&](const std::vector<MenuItemTemplate>& items) {
+    fakes.menus.choose = [&](const std::vector<MenuItemTemplate>& items) {
         seen = items;
         ++menus;
         return 0u;  // dismissed
-    });
+    };
     ASSERT_TRUE(CreateMain());
     EXPECT_EQ(TrayNotify(static_cast<LPARAM>(0x00050000u | WM_RBUTTONUP)), 1);
     EXPECT_EQ(menus, 1);
@@ -1187,7 +1172,7 @@ TEST_F(MainFrameTest, RefreshRevealsTheMainChatWindowAndReloadsItsPage) {
         {"minimised", kMinimised, 1},
     };
     UINT choice = ID_TRAY_REFRESH;
-    platform::SetMenuChoiceForTesting([&](const std::vector<MenuItemTemplate>&) { return choice; });
+    fakes.menus.choose = [&](const std::vector<MenuItemTemplate>&) { return choice; };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         DestroyAll();
@@ -1234,8 +1219,7 @@ TEST_F(MainFrameTest, ExitAskedAndAnsweredNoChangesNothing) {
         {"empty settings file", QByteArray(), "VelkApp 를 종료하시겠습니까?"},
         {"WINTIT", QByteArray("[APP]\r\nWINTIT=벨크톡\r\n"), "벨크톡 를 종료하시겠습니까?"},
     };
-    platform::SetMenuChoiceForTesting(
-        [](const std::vector<MenuItemTemplate>&) { return ID_TRAY_EXIT; });
+    fakes.menus.choose = [](const std::vector<MenuItemTemplate>&) { return ID_TRAY_EXIT; };
     boxes.answer = IDNO;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -1257,7 +1241,7 @@ TEST_F(MainFrameTest, ExitAskedAndAnsweredNoChangesNothing) {
         DeliverPostedMessages();
         EXPECT_TRUE(IsWindow(mainHwnd));
         EXPECT_TRUE(chat->IsWindowVisible());
-        EXPECT_TRUE(tray.present);
+        EXPECT_TRUE(fakes.tray.present);
         EXPECT_FALSE(framework::QuitPosted());
         EXPECT_EQ(main->RegisteredFrames(), (std::vector<CMyBrowserFrame*>{chat}));
     }
@@ -1269,8 +1253,7 @@ TEST_F(MainFrameTest, ExitAnsweredYesHidesTheMainChatWindowThenClosesTheMainFram
         bool withChat;
     };
     const Case cases[] = {{"with the main chat window", true}, {"without", false}};
-    platform::SetMenuChoiceForTesting(
-        [](const std::vector<MenuItemTemplate>&) { return ID_TRAY_EXIT; });
+    fakes.menus.choose = [](const std::vector<MenuItemTemplate>&) { return ID_TRAY_EXIT; };
     boxes.answer = IDYES;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -1292,10 +1275,10 @@ TEST_F(MainFrameTest, ExitAnsweredYesHidesTheMainChatWindowThenClosesTheMainFram
             EXPECT_FALSE(chat->IsWindowVisible());
         }
         EXPECT_TRUE(IsWindow(mainHwnd)) << "the close is posted";
-        EXPECT_TRUE(tray.present);
+        EXPECT_TRUE(fakes.tray.present);
         DeliverPostedMessages();  // the close
         EXPECT_FALSE(IsWindow(mainHwnd));
-        EXPECT_FALSE(tray.present);
+        EXPECT_FALSE(fakes.tray.present);
         EXPECT_TRUE(framework::QuitPosted());
         EXPECT_EQ(app.m_pMainWnd, nullptr);
         // The main frame does not close the chat frames itself.
@@ -1309,10 +1292,10 @@ TEST_F(MainFrameTest, ExitAnsweredYesHidesTheMainChatWindowThenClosesTheMainFram
 
 TEST_F(MainFrameTest, CloseRemovesTheTrayIcon) {
     ASSERT_TRUE(CreateMain());
-    ASSERT_TRUE(tray.present);
+    ASSERT_TRUE(fakes.tray.present);
     main->SendMessage(WM_CLOSE);
     EXPECT_FALSE(IsWindow(mainHwnd));
-    EXPECT_FALSE(tray.present);
+    EXPECT_FALSE(fakes.tray.present);
     main = nullptr;
     mainHwnd = nullptr;
 }
@@ -1450,11 +1433,6 @@ protected:
         ASSERT_TRUE(layered.CreateTopLevel(WS_POPUP, WS_EX_LAYERED));
         layered.ShowWindow(SW_SHOW);
     }
-    void TearDown() override {
-        platform::SetModuleMissingForTesting(false);
-        platform::SetEntryPointMissingForTesting(false);
-        ComponentTest::TearDown();
-    }
     double Opacity(const CWnd& w) const { return w.GetPeer()->windowOpacity(); }
     // A value no percentage gives, so that a call that does nothing shows.
     static constexpr BYTE kMarker = 10;
@@ -1492,9 +1470,9 @@ TEST_F(LayeredWindowHelperTest, ResultIsTheEntryPointsAndTheStylesAreLeftAlone) 
 }
 
 TEST_F(LayeredWindowHelperTest, MissingModuleReportsSuccessAndChangesNothing) {
-    platform::SetModuleMissingForTesting(true);
+    fakes.modules.moduleMissing = true;
     CLayeredWindowHelperST helper;
-    platform::SetModuleMissingForTesting(false);
+    fakes.modules.moduleMissing = false;
     ASSERT_TRUE(layered.SetLayeredAlpha(kMarker));
     for (int percent : {50, 0, 100}) {
         SCOPED_TRACE(percent);
@@ -1508,10 +1486,10 @@ TEST_F(LayeredWindowHelperTest, MissingEntryPointReportsFailureAndIsLookedUpAtEv
     ASSERT_TRUE(layered.SetLayeredAlpha(kMarker));
     EXPECT_NE(helper.SetTransparencyPercent(layered.m_hWnd, 50), 0);
     EXPECT_NEAR(Opacity(layered), 127 / 255.0, 1e-6);
-    platform::SetEntryPointMissingForTesting(true);
+    fakes.modules.entryPointMissing = true;
     EXPECT_EQ(helper.SetTransparencyPercent(layered.m_hWnd, 30), 0);
     EXPECT_NEAR(Opacity(layered), 127 / 255.0, 1e-6);
-    platform::SetEntryPointMissingForTesting(false);
+    fakes.modules.entryPointMissing = false;
     EXPECT_NE(helper.SetTransparencyPercent(layered.m_hWnd, 30), 0);
     EXPECT_NEAR(Opacity(layered), 76 / 255.0, 1e-6);
 }

@@ -1,6 +1,6 @@
 // Shared helpers of the component tests: a manual clock installed for the
-// window timers, message boxes answered by the test, and a window that
-// records the messages it receives.
+// window timers, fakes of the platform's ports and of the message boxes
+// (FakePorts.h), and a window that records the messages it receives.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <vector>
 
+#include "FakePorts.h"
 #include "framework/afxwin.h"
 #include "framework/clock.h"
 
@@ -42,34 +43,22 @@ private:
     std::vector<UINT> m_watched;
 };
 
-class ScriptedMessageBoxes : public MessageBoxPort {
-public:
-    int Show(const CString& text, const CString& caption, UINT type) override {
-        shown.push_back({text, caption, type});
-        return answer;
-    }
-    struct Box {
-        CString text;
-        CString caption;
-        UINT type;
-    };
-    std::vector<Box> shown;
-    int answer = IDOK;
-};
-
-// Installs a manual clock and scripted message boxes for one test.
+// Installs a manual clock and the fakes of the platform's ports and of the
+// message boxes for one test; the real ones are back when it ends.
 class ComponentTest : public ::testing::Test {
 protected:
     void SetUp() override {
         framework::InstallClock(&clock);
-        AfxSetMessageBoxPort(&boxes);
+        fakes.Install();
         DeliverPostedMessages();
     }
     void TearDown() override {
         DiscardPostedMessages();
-        AfxSetMessageBoxPort(nullptr);
+        fakes.Restore();
         framework::InstallClock(nullptr);
     }
     framework::ManualClock clock;
-    ScriptedMessageBoxes boxes;
+    FakePorts fakes;
+    // The message boxes are answered by the test through this name.
+    ScriptedMessageBoxes& boxes = fakes.boxes;
 };

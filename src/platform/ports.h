@@ -1,0 +1,101 @@
+// The operating-system services behind the desktop functions, as ports:
+// the screen, the notification area, popup menus, modules with run-time
+// entry points, the user's web browser and the executable's file name.
+//
+// The system never sees a port. It calls the Win32-shaped functions of this
+// layer (GetWindowRect on the desktop, FindWindowW, Shell_NotifyIconW,
+// TrackPopupMenu, LoadLibraryW, GetProcAddress, ShellExecuteW,
+// GetModuleFileNameW, ...), which keep their own rules and hand the
+// service's part to the port installed here. The program runs on the real
+// ports; tests install fakes built from the same interfaces.
+//
+// Threading: user-interface thread.
+#pragma once
+
+#include <QUrl>
+#include <vector>
+
+#include "platform/desktop.h"
+
+namespace platform {
+
+// The primary screen and the part of it that panels leave free.
+struct ScreenArea {
+    RECT screen;
+    RECT available;
+};
+class ScreenPort {
+public:
+    virtual ~ScreenPort() = default;
+    virtual ScreenArea PrimaryScreen() = 0;
+};
+
+// The notification area: adds (NIM_ADD), changes (NIM_MODIFY) or removes
+// (NIM_DELETE) the icon of (data.hWnd, data.uID), as Shell_NotifyIconW.
+class TrayPort {
+public:
+    virtual ~TrayPort() = default;
+    virtual BOOL NotifyIcon(DWORD message, const NOTIFYICONDATAW& data) = 0;
+};
+
+// Shows a popup menu of `items` at `at` (screen coordinates) and returns
+// the id of the item chosen, or 0 when the menu was dismissed.
+class MenuPort {
+public:
+    virtual ~MenuPort() = default;
+    virtual UINT Choose(const std::vector<MenuItemTemplate>& items, POINT at) = 0;
+};
+
+// Modules with entry points looked up at run time, as LoadLibraryW,
+// FreeLibrary and GetProcAddress.
+class ModulePort {
+public:
+    virtual ~ModulePort() = default;
+    virtual HMODULE Load(const CString& name) = 0;
+    virtual BOOL Free(HMODULE module) = 0;
+    virtual FARPROC EntryPoint(HMODULE module, const char* name) = 0;
+};
+
+// Opens a web address (already checked to be http or https) in the user's
+// default browser; false when it could not be handed over.
+class UrlOpenerPort {
+public:
+    virtual ~UrlOpenerPort() = default;
+    virtual bool Open(const QUrl& url) = 0;
+};
+
+// The full path of the executable, with the platform's separators.
+class ExecutablePort {
+public:
+    virtual ~ExecutablePort() = default;
+    virtual CString ModuleFileName() = 0;
+};
+
+// The real ports. They live for the whole process and are never destroyed:
+// the tray's icons must not outlive the toolkit's application object.
+ScreenPort& RealScreen();
+TrayPort& RealTray();
+MenuPort& RealMenus();
+ModulePort& RealModules();
+UrlOpenerPort& RealUrlOpener();
+ExecutablePort& RealExecutable();
+
+// One port of each kind; a default-made set is the real one.
+struct Ports {
+    ScreenPort* screen = &RealScreen();
+    TrayPort* tray = &RealTray();
+    MenuPort* menus = &RealMenus();
+    ModulePort* modules = &RealModules();
+    UrlOpenerPort* urlOpener = &RealUrlOpener();
+    ExecutablePort* executable = &RealExecutable();
+};
+
+// The ports in use.
+const Ports& CurrentPorts();
+// Puts `ports` (not owned) in use; a null member stands for the real port.
+// The caller keeps them alive until it installs others or restores.
+void InstallPorts(const Ports& ports);
+// Puts the real ports back in use.
+void RestoreRealPorts();
+
+}  // namespace platform

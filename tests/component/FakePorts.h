@@ -1,0 +1,162 @@
+// Fakes of the platform's ports and of the message boxes, built from the same
+// interfaces as the real ones. FakePorts puts them all in use for one test
+// and puts the real ones back afterwards.
+#pragma once
+
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+#include "framework/afxwin.h"
+#include "platform/desktop.h"
+#include "platform/ports.h"
+
+// A screen of the test's choosing: by default 1920 x 1080 with a 40 px
+// taskbar at the bottom.
+class FakeScreen : public platform::ScreenPort {
+public:
+    platform::ScreenArea PrimaryScreen() override { return area; }
+    void Set(const RECT& screen, const RECT& available) { area = {screen, available}; }
+
+    platform::ScreenArea area{RECT{0, 0, 1920, 1080}, RECT{0, 0, 1920, 1040}};
+};
+
+// A notification area that records what is asked of it instead of showing
+// an icon. Changes succeed while the icon is there, as with a real one.
+class FakeTray : public platform::TrayPort {
+public:
+    BOOL NotifyIcon(DWORD message, const NOTIFYICONDATAW& data) override {
+        ++calls;
+        if (message == NIM_ADD) {
+            present = true;
+            visible = (data.uFlags & NIF_ICON) != 0;
+        }
+        if (message == NIM_DELETE)
+            present = visible = false;
+        if (message == NIM_MODIFY && (data.uFlags & NIF_ICON))
+            visible = present;
+        if (data.uFlags & NIF_TIP)
+            tip = FieldText(data.szTip);
+        if (message == NIM_MODIFY && (data.uFlags & NIF_INFO))
+            balloons.push_back(FieldText(data.szInfo));
+        return present || message == NIM_DELETE ? TRUE : FALSE;
+    }
+    void Reset() {
+        present = visible = false;
+        tip.clear();
+        balloons.clear();
+        calls = 0;
+    }
+
+    bool present = false;
+    bool visible = false;
+    CString tip;
+    std::vector<CString> balloons;
+    int calls = 0;
+};
+
+// Popup menus answered by `choose` (given the items) without being shown;
+// without it every menu is dismissed.
+class FakeMenus : public platform::MenuPort {
+public:
+    UINT Choose(const std::vector<MenuItemTemplate>& items, POINT) override {
+        return choose ? choose(items) : 0;
+    }
+
+    std::function<UINT(const std::vector<MenuItemTemplate>&)> choose;
+};
+
+// The real module table, with the module or its entry point made missing on
+// demand.
+class FakeModules : public platform::ModulePort {
+public:
+    HMODULE Load(const CString& name) override {
+        return moduleMissing ? nullptr : m_real.Load(name);
+    }
+    BOOL Free(HMODULE module) override { return m_real.Free(module); }
+    FARPROC EntryPoint(HMODULE module, const char* name) override {
+        return entryPointMissing ? nullptr : m_real.EntryPoint(module, name);
+    }
+
+    bool moduleMissing = false;
+    bool entryPointMissing = false;
+
+private:
+    platform::ModulePort& m_real = platform::RealModules();
+};
+
+// A browser that records the addresses it is asked to open.
+class FakeUrlOpener : public platform::UrlOpenerPort {
+public:
+    bool Open(const QUrl& url) override {
+        opened << url.toString();
+        return true;
+    }
+
+    QStringList opened;
+};
+
+// An executable wherever the test puts it (by default, where the test
+// program really is), so the files beside it can be the test's own.
+class FakeExecutable : public platform::ExecutablePort {
+public:
+    CString ModuleFileName() override { return path; }
+
+    CString path = platform::RealExecutable().ModuleFileName();
+};
+
+class ScriptedMessageBoxes : public MessageBoxPort {
+public:
+    int Show(const CString& text, const CString& caption, UINT type) override {
+        shown.push_back({text, caption, type});
+        return answer;
+    }
+    struct Box {
+        CString text;
+        CString caption;
+        UINT type;
+    };
+    std::vector<Box> shown;
+    int answer = IDOK;
+};
+
+// Every fake at once. Install puts them in use; Restore (or the end of the
+// object's life) puts the real ports and boxes back.
+class FakePorts {
+public:
+    FakePorts() = default;
+    FakePorts(const FakePorts&) = delete;
+    FakePorts& operator=(const FakePorts&) = delete;
+    ~FakePorts() { Restore(); }
+
+    void Install() {
+        platform::Ports ports;
+        ports.screen = &screen;
+        ports.tray = &tray;
+        ports.menus = &menus;
+        ports.modules = &modules;
+        ports.urlOpener = &urlOpener;
+        ports.executable = &executable;
+        platform::InstallPorts(ports);
+        AfxSetMessageBoxPort(&boxes);
+        m_installed = true;
+    }
+    void Restore() {
+        if (!m_installed)
+            return;
+        AfxSetMessageBoxPort(nullptr);
+        platform::RestoreRealPorts();
+        m_installed = false;
+    }
+
+    FakeScreen screen;
+    FakeTray tray;
+    FakeMenus menus;
+    FakeModules modules;
+    FakeUrlOpener urlOpener;
+    FakeExecutable executable;
+    ScriptedMessageBoxes boxes;
+
+private:
+    bool m_installed = false;
+};
