@@ -228,7 +228,8 @@ PAGES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "pages")
 
 class PageServer:
     """Serves the test pages on loopback; /status/N answers with status N;
-    /report takes what pages post and keeps it for the test."""
+    /echo-cookie answers with the cookies the request carried; /report takes
+    what pages post and keeps it for the test."""
 
     def __init__(self, root=PAGES):
         import http.server
@@ -268,6 +269,14 @@ class PageServer:
                         queue = server_self.commands.get(page, [])
                         body = queue.pop(0).encode() if queue else b""
                     self.send_response(200 if body else 204)
+                    self.send_header("Content-Type", "text/plain; charset=utf-8")
+                    self.send_header("Content-Length", str(len(body)))
+                    self.end_headers()
+                    self.wfile.write(body)
+                    return
+                if self.path.startswith("/echo-cookie"):
+                    body = (self.headers.get("Cookie") or "").encode()
+                    self.send_response(200)
                     self.send_header("Content-Type", "text/plain; charset=utf-8")
                     self.send_header("Content-Length", str(len(body)))
                     self.end_headers()

@@ -189,7 +189,12 @@ class MainFrameTest(unittest.TestCase):
 
     def test_cookies_survive_the_orderly_end(self):
         self.start()
-        self.run_js("document.cookie = 'velk=kept; max-age=86400; path=/'; report('set', 1)")
+        # A page's cookie reaches the browser's store on its own way: the
+        # page reports only once its requests carry it, so the program ends
+        # with the cookie in the store.
+        self.run_js("document.cookie = 'velk=kept; max-age=86400; path=/'; (async function () {"
+                    " while (!(await (await fetch('/echo-cookie')).text()).includes('velk=kept')) {}"
+                    " report('set', 1); })()")
         self.prog.wait_for(lambda: server.reports_of("set", self.page), what="the cookie set")
         self.prog.signal(signal.SIGTERM)
         self.assertEqual(self.prog.wait(30), 0, self.prog.output)
