@@ -6,7 +6,8 @@
 #include <vector>
 
 int main(int argc, char** argv) {
-    if (argc < 2) return 2;
+    if (argc < 2)
+        return 2;
     int qargc = 1;
     // As the shell does: no sandbox (the benchmark may run as root).
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");

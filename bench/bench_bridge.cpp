@@ -18,7 +18,7 @@
 #include <QWebEngineView>
 #include <cstdio>
 
-#include "app/Messages.h"
+#include "shared/Messages.h"
 #include "app/VelkSTKApp.h"
 #include "engine/cef_browser.h"
 

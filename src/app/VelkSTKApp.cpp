@@ -1,7 +1,7 @@
 #include "app/VelkSTKApp.h"
 
 #include "app/LaunchParams.h"
-#include "app/Messages.h"
+#include "shared/Messages.h"
 #include "engine/cef_cookie.h"
 #include "framework/afxole.h"
 #include "mainframe/MainFrm.h"
@@ -13,16 +13,6 @@
 CVelkSTKAppApp::CVelkSTKAppApp() {
     m_dwRestartManagerSupportFlags = 63;
     SetAppID(QStringLiteral("VelkSTKApp.AppID.1.0"));
-}
-
-int CVelkSTKAppApp::GetOsMajorVersion() {
-    if (m_osMajorVersion == -1) {
-        OSVERSIONINFOW info;
-        info.dwOSVersionInfoSize = 276;
-        if (GetVersionExW(&info))
-            m_osMajorVersion = static_cast<int>(info.dwMajorVersion);
-    }
-    return m_osMajorVersion;
 }
 
 BOOL CVelkSTKAppApp::InitInstance() {
@@ -180,12 +170,6 @@ CVelkSTKAppApp& VelkApp() {
     return *static_cast<CVelkSTKAppApp*>(AfxGetApp());
 }
 
-CString GetExeDir() {
-    const CString module = GetModuleFileNameW();
-    const int cut = module.lastIndexOf(PathSeparator());
-    return cut >= 0 ? module.left(cut) : CString();
-}
-
-BOOL FileExists(const CString& path) {
-    return PathFileExists(path);
+bool CVelkSTKAppApp::CreateBrowser(HWND parent, const CString& url, const RECT& rect) {
+    return m_clientApp && m_clientApp->CreateBrowser(parent, url, rect);
 }

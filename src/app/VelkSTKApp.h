@@ -4,10 +4,9 @@
 #pragma once
 
 #include "app/ClientApp.h"
-#include "framework/afxwin.h"
-#include "packet/Packet.h"
+#include "shared/ShellApp.h"
 
-class CVelkSTKAppApp : public CWinApp {
+class CVelkSTKAppApp : public CShellApp {
 public:
     CVelkSTKAppApp();
 
@@ -25,21 +24,11 @@ public:
     // TRUE when start-up may go on; FALSE when another instance with the
     // same instance name runs (this start's parameters are handed to it).
     BOOL CheckSingleInstance();
-    // The operating system's major version, read once.
-    int GetOsMajorVersion();
+    bool CreateBrowser(HWND parent, const CString& url, const RECT& rect) override;
 
     CefRefPtr<ClientApp> m_clientApp;
     bool m_cefInitialized = false;
-    CPacket m_params{0};
-    CString m_iniPath;
-    int m_devShow = 0;
-    int m_osMajorVersion = -1;
 };
 
 // The one application object of the process.
 CVelkSTKAppApp& VelkApp();
-
-// The executable's directory, without a trailing separator.
-CString GetExeDir();
-// Whether a file exists at `path`.
-BOOL FileExists(const CString& path);

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <climits>
 
-#include "app/Messages.h"
-#include "app/Service.h"
-#include "app/VelkSTKApp.h"
-#include "app/WorkArea.h"
+#include "shared/Messages.h"
+#include "shared/Service.h"
+#include "shared/ShellApp.h"
+#include "shared/WorkArea.h"
 #include "packet/Packet.h"
 #include "packet/TextNumber.h"
 #include "packet/Vocabulary.h"
@@ -121,8 +121,8 @@ void CMyBrowserFrame::OnTimer(UINT_PTR id) {
             url.replace(QLatin1String("{APPPATH}"), GetExeDir());
             RECT r;
             m_view.GetClientRect(&r);
-            if (CefRefPtr<ClientApp> clientApp = VelkApp().m_clientApp)
-                clientApp->CreateBrowser(m_view.m_hWnd, url, r);
+            if (AfxGetApp())
+                ShellApp().CreateBrowser(m_view.m_hWnd, url, r);
             SetTimer(TIMER_CHECK_DOCUMENT, 2000);
             break;
         }
@@ -144,7 +144,7 @@ void CMyBrowserFrame::OnTimer(UINT_PTR id) {
 // An address handed over in the launch parameters reaches one page only:
 // the first frame whose timer finds it takes it out of the parameters.
 void CMyBrowserFrame::DeliverPendingUri() {
-    CPacket& params = VelkApp().m_params;
+    CPacket& params = ShellApp().m_params;
     const CString uri = params.GetString(QStringLiteral("URI"), QString());
     if (uri.isEmpty())
         return;
@@ -189,7 +189,7 @@ void CMyBrowserFrame::OnMoving(UINT edge, RECT* r) {
     if (m_view.m_browser)
         m_view.m_browser->GetHost()->NotifyMoveOrResizeStarted();
     // Older systems report the end of a move only.
-    if (VelkApp().GetOsMajorVersion() > 5)
+    if (ShellApp().GetOsMajorVersion() > 5)
         NotifyChild();
 }
 
@@ -255,7 +255,7 @@ void CMyBrowserFrame::OnClose() {
                             : m_kind == TP_SAVED_W4X ? QStringLiteral("W4X")
                                                      : QString();
     if (!section.isEmpty() && !IsIconic() && AfxGetApp()) {
-        CVelkSTKAppApp& app = VelkApp();
+        CShellApp& app = ShellApp();
         app.WriteProfileInt(section, QStringLiteral("XX"), static_cast<int>(r.left));
         app.WriteProfileInt(section, QStringLiteral("YY"), static_cast<int>(r.top));
         app.WriteProfileInt(section, QStringLiteral("WW"), static_cast<int>(r.right - r.left));

@@ -17,7 +17,7 @@
 
 #include "browser/MyBrowserView.h"
 #include "framework/afxwin.h"
-#include "mainframe/LayeredWindowHelperST.h"
+#include "shared/LayeredWindowHelperST.h"
 
 class CPacket;
 

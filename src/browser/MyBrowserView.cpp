@@ -3,13 +3,13 @@
 #include <cmath>
 #include <memory>
 
-#include "app/Messages.h"
-#include "app/Service.h"
-#include "app/VelkSTKApp.h"
-#include "app/WorkArea.h"
+#include "shared/Messages.h"
+#include "shared/Service.h"
+#include "shared/ShellApp.h"
+#include "shared/WorkArea.h"
 #include "browser/MyBrowserFrame.h"
 #include "browser/WindowCommands.h"
-#include "packet/Forwarding.h"
+#include "shared/Forwarding.h"
 #include "packet/Packet.h"
 #include "packet/TextNumber.h"
 #include "packet/Vocabulary.h"
@@ -38,7 +38,7 @@ constexpr int kAskThenEndApplication = 3;
 
 // The settings file beside the executable; none without an application.
 CString IniPath() {
-    return AfxGetApp() ? VelkApp().m_iniPath : CString();
+    return AfxGetApp() ? ShellApp().m_iniPath : CString();
 }
 
 }  // namespace

@@ -1,11 +1,11 @@
 #include "client/ClientHandler.h"
 
-#include "app/Messages.h"
-#include "app/VelkSTKApp.h"
+#include "shared/Messages.h"
+#include "shared/ShellApp.h"
 #include "browser/WindowCommands.h"
 #include "engine/cef_app.h"
 #include "framework/afxwin.h"
-#include "packet/Forwarding.h"
+#include "shared/Forwarding.h"
 #include "packet/Packet.h"
 #include "packet/Vocabulary.h"
 
@@ -134,7 +134,7 @@ void ClientHandler::OnBeforeClose(CefRefPtr<CefBrowser>) {
 void ClientHandler::OnBeforeContextMenu(CefRefPtr<CefBrowser>, CefRefPtr<CefFrame>,
                                         CefRefPtr<CefContextMenuParams>,
                                         CefRefPtr<CefMenuModel> model) {
-    if (VelkApp().m_devShow != 0) {
+    if (ShellApp().m_devShow != 0) {
         model->AddItem(kShowDevToolsCommand, QStringLiteral("SHOW DEV TOOL"));
         model->AddItem(kCloseDevToolsCommand, QStringLiteral("CLOSE DEV TOOLS"));
     } else {

@@ -28,8 +28,8 @@ using COLORREF = std::uint32_t;
 #endif
 
 // A window handle: an opaque value from the framework's handle table.
-struct HWND__;
-using HWND = HWND__*;
+struct WindowHandleTag;
+using HWND = WindowHandleTag*;
 using HINSTANCE = void*;
 using HICON = void*;
 using HMENU = void*;

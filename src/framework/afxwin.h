@@ -17,6 +17,7 @@
 
 class QWidget;
 class QPainter;
+class QVariant;
 
 // The sizing border that a thick-frame window without a caption keeps
 // around its client area (the frame metrics of the system).
@@ -248,6 +249,8 @@ public:
     DWORD m_dwRestartManagerSupportFlags = 0;
 
 protected:
+    BOOL WriteProfileValue(const CString& section, const CString& entry, const QVariant& value);
+
     CString m_appId;
     BOOL m_taskbarInteraction = TRUE;
     bool m_registryKeySet = false;

@@ -189,15 +189,17 @@ UINT CWinApp::GetProfileInt(const CString& section, const CString& entry, int de
 
 BOOL CWinApp::WriteProfileString(const CString& section, const CString& entry,
                                  const CString& value) {
-    if (!m_registryKeySet)
-        return FALSE;
-    QSettings s = OpenProfile(*this);
-    s.setValue(ProfileKey(section, entry), value);
-    s.sync();
-    return s.status() == QSettings::NoError ? TRUE : FALSE;
+    return WriteProfileValue(section, entry, value);
 }
 
 BOOL CWinApp::WriteProfileInt(const CString& section, const CString& entry, int value) {
+    return WriteProfileValue(section, entry, value);
+}
+
+// Written through at once, so that nothing is lost when the program ends
+// abruptly.
+BOOL CWinApp::WriteProfileValue(const CString& section, const CString& entry,
+                                const QVariant& value) {
     if (!m_registryKeySet)
         return FALSE;
     QSettings s = OpenProfile(*this);

@@ -1,6 +1,6 @@
 #include "mainframe/ChildView.h"
 
-#include "app/Messages.h"
+#include "shared/Messages.h"
 
 CChildView::CChildView() = default;
 CChildView::~CChildView() = default;

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <climits>
 
-#include "app/Messages.h"
-#include "app/VelkSTKApp.h"
-#include "app/WorkArea.h"
+#include "shared/Messages.h"
+#include "shared/ShellApp.h"
+#include "shared/WorkArea.h"
 #include "browser/MyBrowserFrame.h"
-#include "packet/Forwarding.h"
+#include "shared/Forwarding.h"
 #include "packet/Vocabulary.h"
 #include "platform/IniFile.h"
 #include "platform/desktop.h"
@@ -19,16 +19,16 @@ constexpr UINT_PTR TIMER_START_MAIN_CHAT = 50000;
 
 CString IniString(const char* key, const CString& def) {
     return GetPrivateProfileStringW(QStringLiteral("APP"), QString::fromLatin1(key), def, 512,
-                                    VelkApp().m_iniPath);
+                                    ShellApp().m_iniPath);
 }
 int IniInt(const char* key, int def) {
     return GetPrivateProfileIntW(QStringLiteral("APP"), QString::fromLatin1(key), def,
-                                 VelkApp().m_iniPath);
+                                 ShellApp().m_iniPath);
 }
 }  // namespace
 
 CMainFrame::CMainFrame()
-    : m_alarmSettings(std::make_unique<CPacket>(VelkApp().GetProfileString(
+    : m_alarmSettings(std::make_unique<CPacket>(ShellApp().GetProfileString(
           QStringLiteral("ALARM"), QStringLiteral("CFG"), QStringLiteral("<PKT></PKT>")))) {}
 
 CMainFrame::~CMainFrame() = default;
@@ -38,7 +38,7 @@ BOOL CMainFrame::PreCreateWindow(CREATESTRUCT& cs) {
         return FALSE;
     RECT desktop;
     ::GetWindowRect(GetDesktopWindow(), &desktop);
-    CPacket& params = VelkApp().m_params;
+    CPacket& params = ShellApp().m_params;
     const CString className =
         params.GetString(QStringLiteral("CLSNM"), QStringLiteral("VelkAppClass"));
     const CString windowName = params.GetString(QStringLiteral("WINNM"), QStringLiteral("VelkApp"));
@@ -78,7 +78,7 @@ int CMainFrame::OnCreate(CREATESTRUCT* cs) {
     // before the second start is answered.
     const HWND self = m_hWnd;
     platform::ListenForInstances(
-        VelkApp().m_params.GetString(QStringLiteral("CLSNM"), QStringLiteral("VelkAppClass")),
+        ShellApp().m_params.GetString(QStringLiteral("CLSNM"), QStringLiteral("VelkAppClass")),
         [self](const CString& text) {
             CPacket handed(CPacket::Verbatim{text});
             ::SendMessage(self, WM_APP_HANDOFF, reinterpret_cast<WPARAM>(&handed), 0);
@@ -200,7 +200,7 @@ CMyBrowserFrame* CMainFrame::GetMainChatFrame(ChatFrameMode mode) {
         CMyBrowserFrame* f = FrameOf(e);
         if (f && f->m_kind == TP_MAIN_CHAT) {
             if (mode == NavigateOrCreate) {
-                f->Navigate(VelkApp().m_params.GetString(QStringLiteral("URL"), QString()));
+                f->Navigate(ShellApp().m_params.GetString(QStringLiteral("URL"), QString()));
             }
             return f;
         }
@@ -222,7 +222,7 @@ CMyBrowserFrame* CMainFrame::GetMainChatFrame(ChatFrameMode mode) {
     const int xgap = IniInt("XGAP", 1);
     const int ygap = IniInt("YGAP", 1);
 
-    CPacket& p = VelkApp().m_params;
+    CPacket& p = ShellApp().m_params;
     auto packet = std::make_unique<CPacket>(GBN_PARAMETERS);
     packet->AddString(QStringLiteral("DLGTIT"), title);
     packet->AddInt(QStringLiteral("TP"), TP_MAIN_CHAT);
@@ -289,7 +289,7 @@ void CMainFrame::OnPacket(CPacket* packet, LPARAM sender) {
             break;
         case CMD_STORE_ALARM_SETTINGS:
             m_alarmSettings->SetText(packet->GetText());
-            VelkApp().WriteProfileString(QStringLiteral("ALARM"), QStringLiteral("CFG"),
+            ShellApp().WriteProfileString(QStringLiteral("ALARM"), QStringLiteral("CFG"),
                                          m_alarmSettings->GetText());
             break;
         default:
@@ -420,7 +420,7 @@ void CMainFrame::EndApplication() {
 
 void CMainFrame::OnHandOff(CPacket* handed) {
     if (handed)
-        VelkApp().m_params.CopyUrl(*handed);
+        ShellApp().m_params.CopyUrl(*handed);
     CMyBrowserFrame* frame = GetMainChatFrame(NavigateOrCreate);
     if (!frame)
         return;

@@ -18,18 +18,26 @@ bool IsHexDigit(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
-}  // namespace
-
-int WideToLong(const CString& s) {
+// Skips leading blanks and one sign; the index of what follows.
+qsizetype SkipBlanksAndSign(const CString& s, bool* negative) {
     qsizetype i = 0;
     const qsizetype n = s.size();
     while (i < n && IsBlank(s[i]))
         ++i;
-    bool negative = false;
+    *negative = false;
     if (i < n && (s[i] == u'+' || s[i] == u'-')) {
-        negative = s[i] == u'-';
+        *negative = s[i] == u'-';
         ++i;
     }
+    return i;
+}
+
+}  // namespace
+
+int WideToLong(const CString& s) {
+    const qsizetype n = s.size();
+    bool negative = false;
+    qsizetype i = SkipBlanksAndSign(s, &negative);
     // Past 2^31 the value can only saturate, so the magnitude stops growing.
     constexpr std::int64_t kCap = std::int64_t{INT_MAX} + 1;
     std::int64_t magnitude = 0;
@@ -46,15 +54,9 @@ int WideToLong(const CString& s) {
 }
 
 double WideToDouble(const CString& s) {
-    qsizetype i = 0;
     const qsizetype n = s.size();
-    while (i < n && IsBlank(s[i]))
-        ++i;
     bool negative = false;
-    if (i < n && (s[i] == u'+' || s[i] == u'-')) {
-        negative = s[i] == u'-';
-        ++i;
-    }
+    qsizetype i = SkipBlanksAndSign(s, &negative);
     // A number is written in ASCII; the first other character ends it.
     std::string ascii;
     for (; i < n && s[i].unicode() < 0x80; ++i)

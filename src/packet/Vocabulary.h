@@ -124,7 +124,7 @@ constexpr bool MayFollowOwner(int kind) {
 // ---------------------------------------------------------------------------
 // Sender contexts: WM_APP_PACKET's lParam when a window sends a packet to the
 // main window. Any other value is the requesting window object itself (see
-// SenderOf and RequestingWindow in packet/Forwarding.h): the window that a
+// SenderOf and RequestingWindow in shared/Forwarding.h): the window that a
 // chat frame opened by CMD_OPEN_CHAT_FRAME is linked to.
 
 // Passed on without a requesting window.

@@ -1,6 +1,6 @@
 #include "res/resources.h"
 
-#include "app/Messages.h"
+#include "shared/Messages.h"
 #include "platform/desktop.h"
 
 void RegisterResources() {

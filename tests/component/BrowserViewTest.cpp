@@ -11,8 +11,8 @@
 
 #include "FakeBrowser.h"
 #include "app/ClientApp.h"
-#include "app/Messages.h"
-#include "app/Service.h"
+#include "shared/Messages.h"
+#include "shared/Service.h"
 #include "app/VelkSTKApp.h"
 #include "browser/MyBrowserFrame.h"
 #include "browser/MyBrowserView.h"

@@ -7,7 +7,7 @@
 
 #include "FakeBrowser.h"
 #include "app/ClientApp.h"
-#include "app/Messages.h"
+#include "shared/Messages.h"
 #include "app/VelkSTKApp.h"
 #include "client/ClientHandler.h"
 #include "packet/Packet.h"

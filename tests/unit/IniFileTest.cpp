@@ -1,4 +1,4 @@
-// The settings-file reader against the rules and tables of ini-rules.md.
+// The settings-file reader against the rules and tables of docs/ini-rules.md.
 
 #include "platform/IniFile.h"
 

@@ -14,7 +14,7 @@
 #include <QSocketNotifier>
 #include <cstdio>
 
-#include "app/Messages.h"
+#include "shared/Messages.h"
 #include "app/VelkSTKApp.h"
 #include "engine/cef_cookie.h"
 #include "platform/system.h"

@@ -1,6 +1,6 @@
-#include "packet/Forwarding.h"
+#include "shared/Forwarding.h"
 
-#include "app/Messages.h"
+#include "shared/Messages.h"
 #include "framework/afxwin.h"
 #include "packet/Packet.h"
 

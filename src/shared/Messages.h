@@ -16,7 +16,7 @@ constexpr UINT WM_APP_TRAY_NOTIFY = 0x8192;
 constexpr UINT WM_APP_SHOW_MAIN_CHAT = 0x8193;
 // wParam = CPacket*. Posted by the browser client to a host window (the
 // receiver owns and deletes the packet); sent by a window to the main frame
-// (the sender owns it, see packet/Forwarding.h). lParam = the sender
+// (the sender owns it, see shared/Forwarding.h). lParam = the sender
 // context: SENDER_NO_WINDOW, SENDER_OTHER_KIND or the requesting window
 // object (packet/Vocabulary.h).
 constexpr UINT WM_APP_PACKET = 0x8194;

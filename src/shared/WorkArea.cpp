@@ -1,4 +1,4 @@
-#include "app/WorkArea.h"
+#include "shared/WorkArea.h"
 
 #include "framework/afxwin.h"
 #include "platform/desktop.h"

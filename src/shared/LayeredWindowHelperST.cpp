@@ -1,4 +1,4 @@
-#include "mainframe/LayeredWindowHelperST.h"
+#include "shared/LayeredWindowHelperST.h"
 
 #include "platform/desktop.h"
 
