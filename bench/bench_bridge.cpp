@@ -18,9 +18,9 @@
 #include <QWebEngineView>
 #include <cstdio>
 
-#include "shared/Messages.h"
 #include "app/VelkSTKApp.h"
 #include "engine/cef_browser.h"
+#include "shared/Messages.h"
 
 namespace {
 

@@ -1,7 +1,6 @@
 #include "app/VelkSTKApp.h"
 
 #include "app/LaunchParams.h"
-#include "shared/Messages.h"
 #include "engine/cef_cookie.h"
 #include "framework/afxole.h"
 #include "mainframe/MainFrm.h"
@@ -9,6 +8,7 @@
 #include "platform/instance.h"
 #include "platform/system.h"
 #include "res/resources.h"
+#include "shared/Messages.h"
 
 CVelkSTKAppApp::CVelkSTKAppApp() {
     m_dwRestartManagerSupportFlags = 63;

@@ -3,14 +3,14 @@
 #include <algorithm>
 #include <climits>
 
-#include "shared/Messages.h"
-#include "shared/Service.h"
-#include "shared/ShellApp.h"
-#include "shared/WorkArea.h"
 #include "packet/Packet.h"
 #include "packet/TextNumber.h"
 #include "packet/Vocabulary.h"
 #include "platform/desktop.h"
+#include "shared/Messages.h"
+#include "shared/Service.h"
+#include "shared/ShellApp.h"
+#include "shared/WorkArea.h"
 
 namespace {
 

@@ -3,18 +3,18 @@
 #include <cmath>
 #include <memory>
 
-#include "shared/Messages.h"
-#include "shared/Service.h"
-#include "shared/ShellApp.h"
-#include "shared/WorkArea.h"
 #include "browser/MyBrowserFrame.h"
 #include "browser/WindowCommands.h"
-#include "shared/Forwarding.h"
 #include "packet/Packet.h"
 #include "packet/TextNumber.h"
 #include "packet/Vocabulary.h"
 #include "platform/IniFile.h"
 #include "platform/desktop.h"
+#include "shared/Forwarding.h"
+#include "shared/Messages.h"
+#include "shared/Service.h"
+#include "shared/ShellApp.h"
+#include "shared/WorkArea.h"
 
 namespace {
 

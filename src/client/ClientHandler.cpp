@@ -1,13 +1,13 @@
 #include "client/ClientHandler.h"
 
-#include "shared/Messages.h"
-#include "shared/ShellApp.h"
 #include "browser/WindowCommands.h"
 #include "engine/cef_app.h"
 #include "framework/afxwin.h"
-#include "shared/Forwarding.h"
 #include "packet/Packet.h"
 #include "packet/Vocabulary.h"
+#include "shared/Forwarding.h"
+#include "shared/Messages.h"
+#include "shared/ShellApp.h"
 
 namespace {
 

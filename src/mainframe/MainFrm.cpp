@@ -3,15 +3,15 @@
 #include <algorithm>
 #include <climits>
 
-#include "shared/Messages.h"
-#include "shared/ShellApp.h"
-#include "shared/WorkArea.h"
 #include "browser/MyBrowserFrame.h"
-#include "shared/Forwarding.h"
 #include "packet/Vocabulary.h"
 #include "platform/IniFile.h"
 #include "platform/desktop.h"
 #include "platform/instance.h"
+#include "shared/Forwarding.h"
+#include "shared/Messages.h"
+#include "shared/ShellApp.h"
+#include "shared/WorkArea.h"
 #include "update/Updater.h"
 
 namespace {
@@ -290,7 +290,7 @@ void CMainFrame::OnPacket(CPacket* packet, LPARAM sender) {
         case CMD_STORE_ALARM_SETTINGS:
             m_alarmSettings->SetText(packet->GetText());
             ShellApp().WriteProfileString(QStringLiteral("ALARM"), QStringLiteral("CFG"),
-                                         m_alarmSettings->GetText());
+                                          m_alarmSettings->GetText());
             break;
         default:
             break;

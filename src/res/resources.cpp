@@ -1,7 +1,7 @@
 #include "res/resources.h"
 
-#include "shared/Messages.h"
 #include "platform/desktop.h"
+#include "shared/Messages.h"
 
 void RegisterResources() {
     RegisterMenuResource(IDR_TRAY_MENU, MenuTemplate{QStringLiteral("POP"),

@@ -1,8 +1,8 @@
 #include "shared/Forwarding.h"
 
-#include "shared/Messages.h"
 #include "framework/afxwin.h"
 #include "packet/Packet.h"
+#include "shared/Messages.h"
 
 void ForwardToMainWindow(const CPacket& packet, LPARAM sender) {
     CWnd* main = AfxGetMainWnd();

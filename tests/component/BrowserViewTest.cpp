@@ -11,13 +11,13 @@
 
 #include "FakeBrowser.h"
 #include "app/ClientApp.h"
-#include "shared/Messages.h"
-#include "shared/Service.h"
 #include "app/VelkSTKApp.h"
 #include "browser/MyBrowserFrame.h"
 #include "browser/MyBrowserView.h"
 #include "packet/Packet.h"
 #include "platform/desktop.h"
+#include "shared/Messages.h"
+#include "shared/Service.h"
 #include "testsupport.h"
 
 // Rectangles in failure messages (found by argument lookup: RECT is global).

@@ -7,10 +7,10 @@
 
 #include "FakeBrowser.h"
 #include "app/ClientApp.h"
-#include "shared/Messages.h"
 #include "app/VelkSTKApp.h"
 #include "client/ClientHandler.h"
 #include "packet/Packet.h"
+#include "shared/Messages.h"
 #include "testsupport.h"
 
 namespace {

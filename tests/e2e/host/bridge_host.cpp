@@ -14,10 +14,10 @@
 #include <QSocketNotifier>
 #include <cstdio>
 
-#include "shared/Messages.h"
 #include "app/VelkSTKApp.h"
 #include "engine/cef_cookie.h"
 #include "platform/system.h"
+#include "shared/Messages.h"
 
 namespace {
 
