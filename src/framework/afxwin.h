@@ -341,6 +341,14 @@ void DiscardPostedMessages();
 
 void Sleep(DWORD ms);
 
+// System cursors, and the cursor of a window class: every window created
+// from then on with that class name shows it (the class registration's
+// cursor; the framework keeps no other class attributes). Unknown ids give
+// the arrow.
+constexpr int IDC_ARROW = 32512;
+constexpr int IDC_HAND = 32649;
+void AfxSetClassCursor(const CString& className, int cursorId);
+
 // The application's icon resource (128); other ids give no icon. The
 // handle stays valid for the life of the process.
 HICON LoadIconW(HINSTANCE instance, int resourceId);

@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <QWindow>
 #include <algorithm>
+#include <map>
 
 #include "framework/internal.h"
 #include "framework/peer.h"
@@ -37,7 +38,21 @@ Qt::Edges EdgesOfHitTest(int code) {
     }
 }
 
+// The cursors given to window classes, by class name.
+std::map<CString, int>& ClassCursors() {
+    static auto* cursors = new std::map<CString, int>();
+    return *cursors;
+}
+
+Qt::CursorShape CursorShapeOf(int cursorId) {
+    return cursorId == IDC_HAND ? Qt::PointingHandCursor : Qt::ArrowCursor;
+}
+
 }  // namespace
+
+void AfxSetClassCursor(const CString& className, int cursorId) {
+    ClassCursors()[className] = cursorId;
+}
 
 // ---------------------------------------------------------------------------
 // CWnd.
@@ -119,6 +134,8 @@ BOOL CWnd::CreateEx(DWORD exStyle, const CString& className, const CString& wind
     m_id = cs.hMenu;
     m_peer = new framework::PeerWidget(this, parentWnd ? parentWnd->m_peer : nullptr);
     m_peer->setObjectName(cs.lpszClass);
+    if (auto it = ClassCursors().find(cs.lpszClass); it != ClassCursors().end())
+        m_peer->setCursor(CursorShapeOf(it->second));
     m_hWnd = WindowTable::Get().Add(this);
     m_clientOffset = ClientOffset();
     ApplyStyles();

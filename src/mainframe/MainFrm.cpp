@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "browser/MyBrowser.h"
 #include "browser/MyBrowserFrame.h"
 #include "packet/Vocabulary.h"
 #include "platform/IniFile.h"
@@ -277,7 +278,11 @@ void CMainFrame::OnPacket(CPacket* packet, LPARAM sender) {
         case CMD_OPEN_CHAT_FRAME:
             OpenOrPlaceChatFrame(*packet, sender);
             break;
+        case CMD_OPEN_POPUP_WINDOW:
+            OpenPopup(*packet);
+            break;
         case CMD_CLOSE_SAVED_CHATS:
+            // Popups are not registered: they stay.
             for (const Entry& e : m_registry) {
                 CMyBrowserFrame* f = FrameOf(e);
                 if (f && f->m_kind == TP_SAVED_CHAT)
@@ -295,6 +300,24 @@ void CMainFrame::OnPacket(CPacket* packet, LPARAM sender) {
         default:
             break;
     }
+}
+
+// A popup browser window for the packet, on the desktop. It owns itself from
+// now on and is not registered.
+void CMainFrame::OpenPopup(CPacket& packet) {
+    auto* popup = new CMyBrowser();
+    std::shared_ptr<bool> alive = popup->AliveToken();
+    // The desktop has no window object: nullptr stands for it.
+    popup->Create(&packet, CWnd::FromHandle(GetDesktopWindow()));
+    if (!*alive)
+        return;
+    if (!IsWindow(popup->m_hWnd)) {
+        // Never became a window, so nothing else will delete it.
+        delete popup;
+        return;
+    }
+    // A popup's window is shown without activation (WS_EX_NOACTIVATE).
+    popup->ShowWindow(SW_SHOW);
 }
 
 void CMainFrame::OpenOrPlaceChatFrame(CPacket& packet, LPARAM sender) {

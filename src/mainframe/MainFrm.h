@@ -61,6 +61,7 @@ private:
     // `sender` is WM_APP_PACKET's sender context (packet/Vocabulary.h).
     void OnPacket(CPacket* packet, LPARAM sender);
     void OpenOrPlaceChatFrame(CPacket& packet, LPARAM sender);
+    void OpenPopup(CPacket& packet);
     void OnTrayNotify(UINT mouseMessage);
     void OnHandOff(CPacket* handed);
     void OnRefresh();

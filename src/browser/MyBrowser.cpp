@@ -1,0 +1,354 @@
+#include "browser/MyBrowser.h"
+
+#include <algorithm>
+#include <climits>
+
+#include "browser/WindowCommands.h"
+#include "packet/Packet.h"
+#include "packet/Vocabulary.h"
+#include "platform/desktop.h"
+#include "shared/Forwarding.h"
+#include "shared/Messages.h"
+#include "shared/Service.h"
+#include "shared/ShellApp.h"
+#include "shared/WorkArea.h"
+
+namespace {
+
+const CString kClassName = QStringLiteral("ZUNTABROWSER");
+const CString kProfileSection = QStringLiteral("CHAT");
+
+// The ANIM values: appear in place, slide up from below, slide in from the
+// right. Any other value leaves the window one height below its target.
+constexpr int kAnimInPlace = 1;
+constexpr int kAnimSlideUp = 2;
+constexpr int kAnimSlideFromRight = 3;
+
+// The opacity percentage of the first frame (the helper holds it at 20 %).
+constexpr int kStartPercent = 1;
+constexpr int kOpaquePercent = 100;
+
+// The longest timer the system arms (as Win32's USER_TIMER_MAXIMUM): a
+// CLOSESEC beyond it waits that long rather than wrapping to a short timer.
+constexpr long long kLongestTimerMs = 0x7FFFFFFF;
+constexpr long long kMsPerSecond = 1000;
+
+// Coordinates from packets and the profile are held within this distance of
+// the origin, far beyond any screen, so that every sum of a coordinate and
+// sizes (a target edge, a slide start one height further) stays an int.
+constexpr long long kCoordinateLimit = 1 << 24;
+
+constexpr UINT kRedrawAll = RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME;
+constexpr UINT kMoveOnly = SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE;
+
+int Fit(long long v) {
+    return static_cast<int>(std::clamp<long long>(v, INT_MIN, INT_MAX));
+}
+
+int Coordinate(long long v) {
+    return static_cast<int>(std::clamp(v, -kCoordinateLimit, kCoordinateLimit));
+}
+
+// A size is never negative and never larger than the work area, where a
+// page could otherwise ask for a window the size of the coordinate space.
+int Extent(long long v, long long workExtent) {
+    return static_cast<int>(std::clamp<long long>(v, 0, std::max<long long>(workExtent, 0)));
+}
+
+}  // namespace
+
+CMyBrowser::CMyBrowser() = default;
+CMyBrowser::~CMyBrowser() = default;
+
+CPacket& CMyBrowser::Settings() {
+    // A popup whose creation never ran reads every value at its default.
+    if (!m_pPacket)
+        m_pPacket = std::make_unique<CPacket>(QStringLiteral("<PKT></PKT>"));
+    return *m_pPacket;
+}
+
+BOOL CMyBrowser::Create(CPacket* packet, CWnd* parent) {
+    // The class's cursor is the hand; registering again changes nothing.
+    AfxSetClassCursor(kClassName, IDC_HAND);
+
+    m_pPacket = std::make_unique<CPacket>(packet ? packet->GetText() : QString());
+    CPacket& s = *m_pPacket;
+    m_nType = s.GetInt(QStringLiteral("TP"), TP_ORDINARY_CHAT);
+
+    const RECT work = GetWorkArea();
+    int w = Extent(s.GetInt(QStringLiteral("WW"), 220), work.right - work.left);
+    int h = Extent(s.GetInt(QStringLiteral("HH"), 180), work.bottom - work.top);
+    int x = Coordinate(s.GetInt(QStringLiteral("XX"), Fit(static_cast<long long>(work.right) - w)));
+    int y =
+        Coordinate(s.GetInt(QStringLiteral("YY"), Fit(static_cast<long long>(work.bottom) - h)));
+
+    // A type-2 popup comes back where the last one was closed.
+    if (m_nType == TP_SAVED_CHAT) {
+        if (CWinApp* app = AfxGetApp()) {
+            auto saved = [&](const char* key, int def) {
+                return static_cast<int>(
+                    app->GetProfileInt(kProfileSection, QLatin1String(key), def));
+            };
+            x = Coordinate(saved("XX", x));
+            y = Coordinate(saved("YY", y));
+            w = Extent(saved("WW", w), work.right - work.left);
+            h = Extent(saved("HH", h), work.bottom - work.top);
+        }
+    }
+    m_rcTarget = RECT{x, y, x + w, y + h};
+
+    RECT r = m_rcTarget;
+    if (s.GetInt(QStringLiteral("ANIM"), kAnimInPlace) != kAnimInPlace)
+        OffsetRect(&r, 0, h);
+
+    // The desktop has no window object; its handle stands for it.
+    HWND parentWnd = parent ? parent->m_hWnd : GetDesktopWindow();
+    return CreateEx(0, kClassName, s.GetString(QStringLiteral("DLGTIT"), QStringLiteral("Zunta")),
+                    WS_POPUP | WS_SYSMENU, static_cast<int>(r.left), static_cast<int>(r.top), w, h,
+                    parentWnd, 0);
+}
+
+BOOL CMyBrowser::PreCreateWindow(CREATESTRUCT& cs) {
+    // Shown without activation: the user keeps typing where they were.
+    cs.dwExStyle |= WS_EX_NOACTIVATE;
+    return CWnd::PreCreateWindow(cs);
+}
+
+LRESULT CMyBrowser::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_APP_BROWSER_CREATED:
+            m_browser = reinterpret_cast<CefBrowser*>(lParam);
+            return 0;
+        case WM_APP_PACKET: {
+            // The posted packet is ours, on every path, also when a command
+            // closes this window.
+            std::unique_ptr<CPacket> packet(reinterpret_cast<CPacket*>(wParam));
+            if (packet)
+                DispatchPacket(*packet);
+            return 0;
+        }
+        default:
+            return CWnd::WindowProc(message, wParam, lParam);
+    }
+}
+
+int CMyBrowser::OnCreate(CREATESTRUCT* cs) {
+    if (CWnd::OnCreate(cs) == -1)
+        return -1;
+    // The class's icon, the application's.
+    HICON icon = LoadIconW(nullptr, IDI_APPLICATION_ICON);
+    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    SetWindowText(Settings().GetString(QStringLiteral("DLGTIT"), QString()));
+    // The browser comes outside the creation message, so the window shows at once.
+    SetTimer(TIMER_START, kTimerIntervalMs);
+    return 0;
+}
+
+void CMyBrowser::OnTimer(UINT_PTR id) {
+    switch (id) {
+        case TIMER_START:
+            KillTimer(TIMER_START);
+            StartAppearance();
+            break;
+        case TIMER_STEP:
+            AnimationStep();
+            break;
+        case TIMER_AUTO_CLOSE:
+            KillTimer(TIMER_AUTO_CLOSE);
+            PostMessage(WM_CLOSE);
+            break;
+        default:
+            break;
+    }
+    CWnd::OnTimer(id);
+}
+
+// Creates the browser, makes the window 20 % opaque and puts it at the start
+// of its slide.
+void CMyBrowser::StartAppearance() {
+    CPacket& s = Settings();
+    RECT rc;
+    GetClientRect(&rc);
+    // An address that does not start with "http" (a query string, say)
+    // continues the login page's address.
+    CString url = s.GetString(QStringLiteral("URL"), LoginUrl());
+    if (!url.startsWith(QLatin1String("http"), Qt::CaseSensitive))
+        url = LoginUrl() + url;
+    if (AfxGetApp())
+        ShellApp().CreateBrowser(m_hWnd, url, rc);
+
+    const int anim = s.GetInt(QStringLiteral("ANIM"), kAnimInPlace);
+    ModifyStyleEx(0, WS_EX_LAYERED);
+    if (!m_layered.SetTransparencyPercent(m_hWnd, kStartPercent)) {
+        // No fading here: the popup appears opaque at once.
+        ModifyStyleEx(WS_EX_LAYERED, 0);
+        RedrawWindow(m_hWnd, nullptr, nullptr, kRedrawAll);
+    }
+    if (anim == kAnimSlideUp) {
+        MoveTo(m_rcTarget.left, m_rcTarget.bottom);
+    } else if (anim == kAnimSlideFromRight) {
+        MoveTo(m_rcTarget.right, m_rcTarget.top);
+    }
+    SetTimer(TIMER_STEP, kTimerIntervalMs);
+}
+
+// One step of ANIM_TIME: the opacity rises to step / ANIM_TIME and the slide
+// covers the same share of its way, the product taken before the truncating
+// division. The last step leaves the window opaque at its target and arms
+// the automatic close.
+void CMyBrowser::AnimationStep() {
+    CPacket& s = Settings();
+    if (m_nStep < INT_MAX)
+        ++m_nStep;
+    const int anim = s.GetInt(QStringLiteral("ANIM"), kAnimInPlace);
+    // Fewer than one step would divide by zero: such a fade is one step,
+    // which is also the last.
+    const int steps = std::max(s.GetInt(QStringLiteral("ANIM_TIME"), 10), 1);
+
+    if (m_nStep >= steps) {
+        KillTimer(TIMER_STEP);
+        m_layered.SetTransparencyPercent(m_hWnd, kOpaquePercent);
+        if (anim == kAnimSlideUp || anim == kAnimSlideFromRight)
+            MoveTo(m_rcTarget.left, m_rcTarget.top);
+        const int seconds = s.GetInt(QStringLiteral("CLOSESEC"), 3);
+        if (seconds > 0) {
+            const long long ms = std::min(seconds * kMsPerSecond, kLongestTimerMs);
+            SetTimer(TIMER_AUTO_CLOSE, static_cast<UINT>(ms));
+        }
+    }
+
+    const int percent = static_cast<int>(static_cast<double>(m_nStep) * 100.0 / steps);
+    m_layered.SetTransparencyPercent(m_hWnd, percent);
+
+    const long long width = static_cast<long long>(m_rcTarget.right) - m_rcTarget.left;
+    const long long height = static_cast<long long>(m_rcTarget.bottom) - m_rcTarget.top;
+    if (anim == kAnimSlideUp) {
+        MoveTo(m_rcTarget.left, m_rcTarget.bottom - height * m_nStep / steps);
+    } else if (anim == kAnimSlideFromRight) {
+        MoveTo(m_rcTarget.right - width * m_nStep / steps, m_rcTarget.top);
+    }
+}
+
+void CMyBrowser::MoveTo(long long x, long long y) {
+    SetWindowPos(nullptr, Fit(x), Fit(y), 0, 0, kMoveOnly);
+}
+
+void CMyBrowser::OnSize(UINT type, int cx, int cy) {
+    CWnd::OnSize(type, cx, cy);
+    FitBrowser();
+}
+
+void CMyBrowser::OnSizing(UINT edge, RECT* r) {
+    CWnd::OnSizing(edge, r);
+    FitBrowser();
+}
+
+// The browser's window covers the whole client area; until the browser has
+// arrived there is nothing to size.
+void CMyBrowser::FitBrowser() {
+    if (!m_browser)
+        return;
+    HWND h = m_browser->GetHost()->GetWindowHandle();
+    if (!h)
+        return;
+    RECT rc;
+    GetClientRect(&rc);
+    ::SetWindowPos(h, nullptr, static_cast<int>(rc.left), static_cast<int>(rc.top),
+                   static_cast<int>(rc.right - rc.left), static_cast<int>(rc.bottom - rc.top),
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+BOOL CMyBrowser::OnEraseBkgnd(CDC*) {
+    // Never erased: the browser covers the client area.
+    return TRUE;
+}
+
+void CMyBrowser::OnClose() {
+    ModifyStyleEx(WS_EX_LAYERED, 0);
+    RedrawWindow(m_hWnd, nullptr, nullptr, kRedrawAll);
+    if (m_nType == TP_SAVED_CHAT) {
+        if (CWinApp* app = AfxGetApp()) {
+            RECT r;
+            GetWindowRect(&r);
+            app->WriteProfileInt(kProfileSection, QStringLiteral("XX"), static_cast<int>(r.left));
+            app->WriteProfileInt(kProfileSection, QStringLiteral("YY"), static_cast<int>(r.top));
+            app->WriteProfileInt(kProfileSection, QStringLiteral("WW"),
+                                 static_cast<int>(r.right - r.left));
+            app->WriteProfileInt(kProfileSection, QStringLiteral("HH"),
+                                 static_cast<int>(r.bottom - r.top));
+        }
+    }
+    // Destroys the window; the object deletes itself when the window is gone.
+    CWnd::OnClose();
+}
+
+void CMyBrowser::PostNcDestroy() {
+    delete this;
+}
+
+// ---------------------------------------------------------------------------
+// Packets from the page and from the browser client.
+
+void CMyBrowser::DispatchPacket(CPacket& packet) {
+    if (packet.GetInt(QStringLiteral("GBN"), 0) != GBN_COMMAND) {
+        // Load events of this popup's own browser among them: the main
+        // window drops them.
+        ForwardToMainWindow(packet, SENDER_OTHER_KIND);
+        return;
+    }
+    switch (packet.GetInt(QStringLiteral("CMD"), 0)) {
+        case CMD_HIDE_OR_CLOSE:
+            PostMessage(WM_CLOSE);
+            break;
+        case CMD_LAUNCH_PROGRAM:
+        case CMD_SET_OPACITY:
+        case CMD_OPEN_POPUP_WINDOW:
+        case CMD_CLOSE_SAVED_CHATS:
+            // Not for a popup: dropped.
+            break;
+        case CMD_OPEN_CHAT_FRAME:
+            OpenChatBeside(packet);
+            break;
+        default:
+            // The commands every page window shares act on the popup; the
+            // main window gets the rest, without a requesting window.
+            if (!RunWindowCommand(kPopupWindowCommands, m_hWnd, m_browser, packet))
+                ForwardToMainWindow(packet, SENDER_NO_WINDOW);
+            break;
+    }
+}
+
+// Command 20 from a type-2 popup: a chat window of the popup's size just
+// right of it, titled after the popup with ",s"; the popup moves left when
+// that window would leave the work area. From any other popup the command
+// goes on unchanged.
+void CMyBrowser::OpenChatBeside(CPacket& packet) {
+    CPacket request(packet.GetText());
+    if (m_nType != TP_SAVED_CHAT) {
+        ForwardToMainWindow(request, SENDER_NO_WINDOW);
+        return;
+    }
+    request.SetString(QStringLiteral("DLGTIT"), GetWindowText() + QStringLiteral(",s"));
+
+    RECT r;
+    GetWindowRect(&r);
+    // Computed wide: a window may sit anywhere the coordinates allow.
+    const long long width = static_cast<long long>(r.right) - r.left;
+    long long left = static_cast<long long>(r.right) + 1;
+    long long right = left + width;
+    const RECT work = GetWorkArea();
+    if (right > work.right) {
+        const long long dx = work.right - right;
+        MoveWindow(Fit(r.left + dx), static_cast<int>(r.top), Fit(width),
+                   static_cast<int>(r.bottom - r.top), TRUE);
+        left += dx;
+        right += dx;
+    }
+    request.SetInt(QStringLiteral("XX"), Fit(left));
+    request.SetInt(QStringLiteral("YY"), static_cast<int>(r.top));
+    request.SetInt(QStringLiteral("WW"), Fit(right - left));
+    request.SetInt(QStringLiteral("HH"), static_cast<int>(r.bottom - r.top));
+    // The main window opens the chat window and links it to this popup.
+    ForwardToMainWindow(request, SenderOf(this));
+}

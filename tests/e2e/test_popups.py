@@ -1,0 +1,138 @@
+"""Popup browser windows (command 22) of the real program, observed from
+outside: where they appear, their opacity rising from 20 % to opaque, their
+slide, their automatic close, and the chat window keeping the keyboard focus
+while they come and go."""
+
+import os
+import signal
+import subprocess
+import time
+import unittest
+
+from harness import Display, PageServer, Program
+
+display = None
+server = None
+
+TITLE = "알림 시험"
+OPAQUE = 0xFFFFFFFF
+
+
+def setUpModule():
+    global display, server
+    display = Display().start()
+    server = PageServer()
+
+
+def tearDownModule():
+    server.stop()
+    display.stop()
+
+
+def work_area():
+    out = subprocess.run(["xprop", "-root", "_NET_WORKAREA"], env=display.env(),
+                         capture_output=True, text=True).stdout
+    x, y, w, h = (int(v) for v in out.split("=", 1)[1].split(",")[:4])
+    return x, y, w, h
+
+
+def popup_window():
+    wids = display.windows_named(f"^{TITLE}$", visible_only=True)
+    return wids[-1] if wids else None
+
+
+def opacity(wid):
+    """The window's _NET_WM_WINDOW_OPACITY; a window without it is opaque."""
+    out = display.xprop(wid, "_NET_WM_WINDOW_OPACITY")
+    return int(out.split("=")[1]) if "=" in out else OPAQUE
+
+
+def active_window():
+    out = display.xdotool("getactivewindow").strip()
+    return int(out) if out else None
+
+
+class PopupTest(unittest.TestCase):
+    def setUp(self):
+        self.prog = Program(display)
+        self.page = f"p{time.time_ns()}"
+
+    def tearDown(self):
+        try:
+            if self.prog.running():
+                self.prog.signal(signal.SIGTERM)
+                self.assertEqual(self.prog.wait(30), 0, self.prog.output)
+            self.assertEqual(self.prog.bad_output(), [], self.prog.output)
+        finally:
+            self.prog.cleanup()
+
+    def start(self):
+        with open(os.path.join(self.prog.dir, "app.ini"), "w", encoding="utf-8") as f:
+            f.write("[APP]\nXX=0\nYY=0\nWW=600\nHH=400\nLMW=300\nLMH=200\n")
+        self.prog.start(f"velk://url={server.url('chat_test.html')}?id={self.page}")
+        self.prog.wait_for(lambda: server.reports_of("loaded", self.page), what="the chat page")
+        return self.prog.wait_for_window("^벨크$", visible_only=True)
+
+    def open_popup(self, fields):
+        """Asks the main window for a popup from the chat page (command 22)
+        with the test's popup page and `fields` (JavaScript object text)."""
+        popup_page = self.page + "-popup"
+        self.prog.wait_for(lambda: not popup_window(), what="no popup before this one")
+        server.push(self.page, f"send(pkt(22, Object.assign({{DLGTIT: '{TITLE}', "
+                               f"URL: location.origin + '/popup_test.html?id={popup_page}'}}, "
+                               f"{fields})))")
+        return self.prog.wait_for(popup_window, what="the popup")
+
+    def test_popup_appears_in_the_corner_fades_in_from_20_percent_and_closes_itself(self):
+        self.start()
+        # A long fade (ten seconds, the first two held at 20 %) to watch it rise.
+        wid = self.open_popup("{ANIM_TIME: 100, CLOSESEC: 3}")
+        x, y, w, h = work_area()
+        corner = (x + w - 220, y + h - 180, 220, 180)
+        self.prog.wait_for(lambda: display.outer_geometry(wid) == corner,
+                           what=f"the popup at {corner}, at {display.outer_geometry(wid)}")
+        seen = []
+
+        def record():
+            seen.append(opacity(wid))
+            return seen[-1] == OPAQUE
+        self.prog.wait_for(lambda: opacity(wid) != OPAQUE, what="the popup made translucent")
+        self.prog.wait_for(record, what=f"the popup opaque, after {sorted(set(seen))}")
+        # 20 % first, then rising, never falling, to opaque.
+        self.assertEqual(seen[0], round(51 / 255 * OPAQUE), seen)
+        self.assertEqual(seen, sorted(seen))
+        self.assertTrue(any(seen[0] < o < OPAQUE for o in seen), seen)
+        # Still there right after its last step; gone later, by itself.
+        self.assertIn(wid, display.windows_named(f"^{TITLE}$", visible_only=True))
+        self.prog.wait_for(lambda: not display.windows_named(f"^{TITLE}$"),
+                           timeout=60, what="the popup closed")
+        self.assertTrue(self.prog.running())
+
+    def test_chat_window_keeps_the_keyboard_focus_while_a_sliding_popup_comes_and_goes(self):
+        main = self.start()
+        display.xdotool("windowactivate", "--sync", str(main))
+        self.prog.wait_for(lambda: active_window() == main, what="the chat window active")
+        x, y, w, h = work_area()
+        target_top = y + h - 180
+        wid = self.open_popup("{ANIM: 2, ANIM_TIME: 30, CLOSESEC: 1}")
+        tops, actives = [], []
+
+        def watch():
+            g = display.outer_geometry(wid)
+            actives.append(active_window())
+            if g is not None:
+                tops.append(g[1])
+            return g is not None and g[1] == target_top and opacity(wid) == OPAQUE
+        self.prog.wait_for(watch, what=f"the popup slid into place, tops {tops}")
+        self.prog.wait_for(lambda: not display.windows_named(f"^{TITLE}$"),
+                           timeout=60, what="the popup closed")
+        actives.append(active_window())
+        # The slide goes up only, from below the target to it.
+        self.assertEqual(tops, sorted(tops, reverse=True), tops)
+        self.assertGreater(tops[0], target_top, tops)
+        self.assertEqual(set(actives), {main}, actives)
+        self.assertTrue(self.prog.running())
+
+
+if __name__ == "__main__":
+    unittest.main()
