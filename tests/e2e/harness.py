@@ -191,10 +191,13 @@ class Program:
     def wait_for(self, predicate, timeout=30, what="condition"):
         deadline = time.time() + timeout
         while time.time() < deadline:
+            # Checked before the condition: a window that went because the
+            # program ended is not a window that closed.
+            ended = self.proc is not None and self.proc.poll() is not None
             value = predicate()
-            if value:
+            if value and not ended:
                 return value
-            if self.proc is not None and self.proc.poll() is not None:
+            if ended:
                 self._read_output()
                 raise AssertionError(f"the program ended while waiting for {what}:\n{self.output}")
             time.sleep(0.05)
