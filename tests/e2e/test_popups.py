@@ -133,6 +133,21 @@ class PopupTest(unittest.TestCase):
         self.assertEqual(set(actives), {main}, actives)
         self.assertTrue(self.prog.running())
 
+    def test_fifty_popups_at_once_and_an_end_while_they_animate(self):
+        self.start()
+        # Fifty popups of every kind, with a minute-long fade, so that all
+        # are still animating when the program is told to end. Their page
+        # keeps the title they are created with.
+        server.push(self.page, "for (var i = 0; i < 50; ++i) send(pkt(22, {DLGTIT: 'many', "
+                               "ANIM: 1 + i % 3, ANIM_TIME: 600, CLOSESEC: 0, URL: "
+                               "location.origin + '/many.html?' + i}))")
+        self.prog.wait_for(lambda: len(display.windows_named("^many$", visible_only=True)) == 50,
+                           timeout=120, what="fifty popups on screen")
+        self.assertTrue(any(opacity(w) != OPAQUE for w in display.windows_named("^many$")))
+        self.prog.signal(signal.SIGTERM)
+        self.assertEqual(self.prog.wait(60), 0, self.prog.output)
+        self.assertEqual(display.windows_named("^many$"), [])
+
 
 if __name__ == "__main__":
     unittest.main()
