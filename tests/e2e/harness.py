@@ -108,6 +108,13 @@ class Display:
             left, right, top, bottom = (int(v) for v in out.split("=", 1)[1].split(","))
         return (g[0] - left, g[1] - top, g[2] + left + right, g[3] + top + bottom)
 
+    def work_area(self):
+        """(x, y, width, height) of the desktop's work area, as the window
+        manager publishes it."""
+        out = subprocess.run(["xprop", "-root", "_NET_WORKAREA"], env=self.env(),
+                             capture_output=True, text=True).stdout
+        return tuple(int(v) for v in out.split("=", 1)[1].split(",")[:4])
+
     def screenshot(self, path):
         subprocess.run(["import", "-window", "root", path], env=self.env(),
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)

@@ -27,13 +27,6 @@ def tearDownModule():
     display.stop()
 
 
-def work_area():
-    out = subprocess.run(["xprop", "-root", "_NET_WORKAREA"], env=display.env(),
-                         capture_output=True, text=True).stdout
-    x, y, w, h = (int(v) for v in out.split("=", 1)[1].split(",")[:4])
-    return x, y, w, h
-
-
 class MainFrameTest(unittest.TestCase):
     def setUp(self):
         self.prog = Program(display)
@@ -61,7 +54,7 @@ class MainFrameTest(unittest.TestCase):
 
     def test_main_chat_window_fills_the_work_area_and_the_tray_icon_is_there(self):
         wid = self.start()
-        x, y, w, h = work_area()
+        x, y, w, h = display.work_area()
         self.prog.wait_for(lambda: display.outer_geometry(wid) == (x, y, w, h),
                            what=f"the window on the work area {(x, y, w, h)}, "
                                 f"at {display.outer_geometry(wid)}")
@@ -177,7 +170,7 @@ class MainFrameTest(unittest.TestCase):
 
     def test_bottom_right_placement_from_the_settings_file(self):
         wid = self.start("[APP]\nXX=R\nYY=B\nWW=800\nHH=600\nLMW=400\nLMH=300\n")
-        x, y, w, h = work_area()
+        x, y, w, h = display.work_area()
         self.prog.wait_for(lambda: display.outer_geometry(wid) == (x + w - 800, y + h - 600, 800, 600),
                            what=f"the window bottom right, at {display.outer_geometry(wid)}")
 

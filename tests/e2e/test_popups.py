@@ -5,7 +5,6 @@ while they come and go."""
 
 import os
 import signal
-import subprocess
 import time
 import unittest
 
@@ -27,13 +26,6 @@ def setUpModule():
 def tearDownModule():
     server.stop()
     display.stop()
-
-
-def work_area():
-    out = subprocess.run(["xprop", "-root", "_NET_WORKAREA"], env=display.env(),
-                         capture_output=True, text=True).stdout
-    x, y, w, h = (int(v) for v in out.split("=", 1)[1].split(",")[:4])
-    return x, y, w, h
 
 
 def popup_window():
@@ -87,7 +79,7 @@ class PopupTest(unittest.TestCase):
         self.start()
         # A long fade (ten seconds, the first two held at 20 %) to watch it rise.
         wid = self.open_popup("{ANIM_TIME: 100, CLOSESEC: 3}")
-        x, y, w, h = work_area()
+        x, y, w, h = display.work_area()
         corner = (x + w - 220, y + h - 180, 220, 180)
         self.prog.wait_for(lambda: display.outer_geometry(wid) == corner,
                            what=f"the popup at {corner}, at {display.outer_geometry(wid)}")
@@ -112,7 +104,7 @@ class PopupTest(unittest.TestCase):
         main = self.start()
         display.xdotool("windowactivate", "--sync", str(main))
         self.prog.wait_for(lambda: active_window() == main, what="the chat window active")
-        x, y, w, h = work_area()
+        x, y, w, h = display.work_area()
         target_top = y + h - 180
         wid = self.open_popup("{ANIM: 2, ANIM_TIME: 30, CLOSESEC: 1}")
         tops, actives = [], []

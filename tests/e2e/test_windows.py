@@ -34,12 +34,6 @@ def tearDownModule():
     display.stop()
 
 
-def work_area():
-    out = subprocess.run(["xprop", "-root", "_NET_WORKAREA"], env=display.env(),
-                         capture_output=True, text=True).stdout
-    return tuple(int(v) for v in out.split("=", 1)[1].split(",")[:4])
-
-
 def visible(pattern):
     """The one visible window whose title matches, or None."""
     wids = display.windows_named(pattern, visible_only=True)
@@ -329,7 +323,7 @@ class WindowTest(unittest.TestCase):
                            f"the window's pixels {shown}, and nothing of it at {sorted(cut)}")
 
     def test_standard_caption_frame_the_size_of_the_work_area_covers_it_title_bar_included(self):
-        x, y, w, h = work_area()
+        x, y, w, h = display.work_area()
         wid = self.start(f"[APP]\nHDR=0\nWW={w}\nHH={h}\nLMW=300\nLMH=200\n")
         self.until(lambda: display.outer_geometry(wid), lambda g: g == (x, y, w, h),
                    f"the outer frame on the work area {(x, y, w, h)}")
