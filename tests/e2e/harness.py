@@ -7,8 +7,10 @@ import os
 import shutil
 import signal
 import subprocess
+import sys
 import tempfile
 import time
+import unittest
 
 BINARY = os.environ.get("VELK_BINARY", "")
 ARTIFACTS = os.environ.get("VELK_ARTIFACTS", "")
@@ -231,6 +233,27 @@ class Program:
     def cleanup(self):
         self.stop()
         shutil.rmtree(self.root, ignore_errors=True)
+
+
+class ProgramTest(unittest.TestCase):
+    """A test of one run of the program on its module's display (the module's
+    global `display`): the program is ended in order when the test ends, and
+    nothing in its output may say that something went badly wrong."""
+
+    page_prefix = "p"
+
+    def setUp(self):
+        self.prog = Program(sys.modules[type(self).__module__].display)
+        self.page = f"{self.page_prefix}{time.time_ns()}"
+
+    def tearDown(self):
+        try:
+            if self.prog.running():
+                self.prog.signal(signal.SIGTERM)
+                self.assertEqual(self.prog.wait(30), 0, self.prog.output)
+            self.assertEqual(self.prog.bad_output(), [], self.prog.output)
+        finally:
+            self.prog.cleanup()
 
 
 PAGES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "pages")

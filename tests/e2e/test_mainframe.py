@@ -8,7 +8,7 @@ import subprocess
 import time
 import unittest
 
-from harness import Display, PageServer, Program
+from harness import Display, PageServer, Program, ProgramTest
 
 display = None
 server = None
@@ -27,20 +27,7 @@ def tearDownModule():
     display.stop()
 
 
-class MainFrameTest(unittest.TestCase):
-    def setUp(self):
-        self.prog = Program(display)
-        self.page = f"p{time.time_ns()}"
-
-    def tearDown(self):
-        try:
-            if self.prog.running():
-                self.prog.signal(signal.SIGTERM)
-                self.assertEqual(self.prog.wait(30), 0, self.prog.output)
-            self.assertEqual(self.prog.bad_output(), [], self.prog.output)
-        finally:
-            self.prog.cleanup()
-
+class MainFrameTest(ProgramTest):
     def start(self, ini="", page=None):
         with open(os.path.join(self.prog.dir, "app.ini"), "w", encoding="utf-8") as f:
             f.write(ini)

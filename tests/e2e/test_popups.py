@@ -8,7 +8,7 @@ import signal
 import time
 import unittest
 
-from harness import Display, PageServer, Program
+from harness import Display, PageServer, Program, ProgramTest
 
 display = None
 server = None
@@ -44,20 +44,7 @@ def active_window():
     return int(out) if out else None
 
 
-class PopupTest(unittest.TestCase):
-    def setUp(self):
-        self.prog = Program(display)
-        self.page = f"p{time.time_ns()}"
-
-    def tearDown(self):
-        try:
-            if self.prog.running():
-                self.prog.signal(signal.SIGTERM)
-                self.assertEqual(self.prog.wait(30), 0, self.prog.output)
-            self.assertEqual(self.prog.bad_output(), [], self.prog.output)
-        finally:
-            self.prog.cleanup()
-
+class PopupTest(ProgramTest):
     def start(self):
         with open(os.path.join(self.prog.dir, "app.ini"), "w", encoding="utf-8") as f:
             f.write("[APP]\nXX=0\nYY=0\nWW=600\nHH=400\nLMW=300\nLMH=200\n")

@@ -11,7 +11,7 @@ import threading
 import time
 import unittest
 
-from harness import Display, PageServer, Program
+from harness import Display, PageServer, Program, ProgramTest
 
 display = None
 server = None
@@ -120,19 +120,8 @@ class WindowRecorder:
         self.proc.wait()
 
 
-class WindowTest(unittest.TestCase):
-    def setUp(self):
-        self.prog = Program(display)
-        self.page = f"w{time.time_ns()}"
-
-    def tearDown(self):
-        try:
-            if self.prog.running():
-                self.prog.signal(signal.SIGTERM)
-                self.assertEqual(self.prog.wait(30), 0, self.prog.output)
-            self.assertEqual(self.prog.bad_output(), [], self.prog.output)
-        finally:
-            self.prog.cleanup()
+class WindowTest(ProgramTest):
+    page_prefix = "w"
 
     def start(self, ini="", page="chat_test.html"):
         with open(os.path.join(self.prog.dir, "app.ini"), "w", encoding="utf-8") as f:
