@@ -14,7 +14,7 @@ bool CMyV8Handler::Execute(const CefString& name, CefRefPtr<CefV8Value>,
         return true;
 
     CefRefPtr<CefV8Context> context = CefV8Context::GetCurrentContext();
-    CefRefPtr<CefBrowser> browser = context ? context->GetBrowser() : nullptr;
+    CefRefPtr<CefFrame> frame = context ? context->GetFrame() : nullptr;
 
     // Only a non-empty string is a packet; anything else is dropped without
     // an error reaching the page.
@@ -28,7 +28,8 @@ bool CMyV8Handler::Execute(const CefString& name, CefRefPtr<CefV8Value>,
     for (size_t i = 0; i < arguments.size(); ++i) {
         args->SetString(i, arguments[i] ? arguments[i]->GetStringValue() : CefString());
     }
-    if (browser)
-        browser->SendProcessMessage(PID_BROWSER, message);
+    // The frame goes with the message: the browser side learns who sent it.
+    if (frame)
+        frame->SendProcessMessage(PID_BROWSER, message);
     return true;
 }

@@ -176,17 +176,38 @@ void ClientHandler::OnTitleChange(CefRefPtr<CefBrowser> browser, const CefString
 // ---------------------------------------------------------------------------
 // Page packets.
 
-bool ClientHandler::OnProcessMessageReceived(CefRefPtr<CefBrowser> browser, CefProcessId,
+namespace {
+
+// The sending frame's address and that of the top frame of its page.
+PacketSource SourceOf(CefRefPtr<CefFrame> frame) {
+    PacketSource source;
+    if (!frame)
+        return source;
+    source.frameUrl = frame->GetURL();
+    CefRefPtr<CefFrame> top = frame;
+    while (CefRefPtr<CefFrame> parent = top->GetParent())
+        top = parent;
+    source.pageUrl = top->GetURL();
+    return source;
+}
+
+}  // namespace
+
+bool ClientHandler::OnProcessMessageReceived(CefRefPtr<CefBrowser> browser,
+                                             CefRefPtr<CefFrame> frame, CefProcessId,
                                              CefRefPtr<CefProcessMessage> message) {
     if (message->GetName() != QLatin1String("jsPacket"))
         return true;
     const QString text = message->GetArgumentList()->GetValue(0)->GetString();
     if (!browser->IsPopup()) {
         // Our own window acts on the packet.
-        PostPacket(HostWindow(browser), new CPacket(text));
+        auto* packet = new CPacket(text);
+        packet->SetSource(SourceOf(frame));
+        PostPacket(HostWindow(browser), packet);
         return true;
     }
     CPacket packet(text);
+    packet.SetSource(SourceOf(frame));
     HandlePopupPacket(browser, packet);
     return true;
 }

@@ -67,7 +67,12 @@ public:
                                    int startLine) = 0;
     virtual CefString GetURL() = 0;
     virtual bool IsMain() = 0;
+    // The frame that contains this one; empty for the top frame.
+    virtual CefRefPtr<CefFrame> GetParent() = 0;
     virtual CefRefPtr<CefBrowser> GetBrowser() = 0;
+    // Sends a message from this frame's script side to the browser side,
+    // where the client's OnProcessMessageReceived gets it with this frame.
+    virtual bool SendProcessMessage(CefProcessId target, CefRefPtr<CefProcessMessage> message) = 0;
 };
 
 class CefBrowserHost : public virtual CefBaseRefCounted {
@@ -104,7 +109,6 @@ public:
     virtual void GoBack() = 0;
     virtual void Reload() = 0;
     virtual void ReloadIgnoreCache() = 0;
-    virtual bool SendProcessMessage(CefProcessId target, CefRefPtr<CefProcessMessage> message) = 0;
 };
 
 namespace engine {

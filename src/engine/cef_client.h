@@ -125,7 +125,9 @@ public:
     virtual CefRefPtr<CefDragHandler> GetDragHandler() { return nullptr; }
     virtual CefRefPtr<CefLifeSpanHandler> GetLifeSpanHandler() { return nullptr; }
     virtual CefRefPtr<CefLoadHandler> GetLoadHandler() { return nullptr; }
-    virtual bool OnProcessMessageReceived(CefRefPtr<CefBrowser> browser, CefProcessId sourceProcess,
+    // A message that a frame's script side sent (CefFrame::SendProcessMessage).
+    virtual bool OnProcessMessageReceived(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame,
+                                          CefProcessId sourceProcess,
                                           CefRefPtr<CefProcessMessage> message) {
         return false;
     }

@@ -19,8 +19,13 @@
 
 namespace {
 
-std::vector<CefRefPtr<CefBrowser>>& ContextStack() {
-    static auto* stack = new std::vector<CefRefPtr<CefBrowser>>();
+struct ScriptContext {
+    CefRefPtr<CefBrowser> browser;
+    CefRefPtr<CefFrame> frame;
+};
+
+std::vector<ScriptContext>& ContextStack() {
+    static auto* stack = new std::vector<ScriptContext>();
     return *stack;
 }
 
@@ -90,18 +95,23 @@ QString BuildInjectedScript(const Extension& ext) {
 
 // ---------------------------------------------------------------------------
 
-CefV8Context::CefV8Context(CefRefPtr<CefBrowser> browser) : m_browser(browser) {}
+CefV8Context::CefV8Context(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame)
+    : m_browser(browser), m_frame(frame) {}
 CefV8Context::~CefV8Context() = default;
 
 CefRefPtr<CefV8Context> CefV8Context::GetCurrentContext() {
     auto& stack = ContextStack();
     if (stack.empty())
         return nullptr;
-    return new CefV8Context(stack.back());
+    return new CefV8Context(stack.back().browser, stack.back().frame);
 }
 
 CefRefPtr<CefBrowser> CefV8Context::GetBrowser() const {
     return m_browser;
+}
+
+CefRefPtr<CefFrame> CefV8Context::GetFrame() const {
+    return m_frame;
 }
 
 bool CefRegisterExtension(const CefString& extensionName, const CefString& javascriptCode,
@@ -135,20 +145,31 @@ bool CefRegisterExtension(const CefString& extensionName, const CefString& javas
 namespace engine {
 
 void WithScriptContext(CefRefPtr<CefBrowser> browser, const std::function<void()>& fn) {
-    ContextStack().push_back(browser);
+    WithScriptContext(browser, browser ? browser->GetMainFrame() : nullptr, fn);
+}
+
+void WithScriptContext(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame,
+                       const std::function<void()>& fn) {
+    ContextStack().push_back(ScriptContext{browser, frame});
     fn();
     ContextStack().pop_back();
 }
 
 bool CallNativeFunction(CefRefPtr<CefBrowser> browser, const QString& name,
                         const CefV8ValueList& arguments) {
+    return CallNativeFunction(browser, browser ? browser->GetMainFrame() : nullptr, name,
+                              arguments);
+}
+
+bool CallNativeFunction(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame,
+                        const QString& name, const CefV8ValueList& arguments) {
     for (const Extension& ext : Extensions()) {
         if (!ext.natives.contains(name) || !ext.handler)
             continue;
         CefRefPtr<CefV8Value> retval;
         CefString exception;
         bool handled = false;
-        WithScriptContext(browser, [&] {
+        WithScriptContext(browser, frame, [&] {
             handled = ext.handler->Execute(name, nullptr, arguments, retval, exception);
         });
         return handled;

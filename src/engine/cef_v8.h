@@ -11,6 +11,7 @@
 #include "engine/cef_base.h"
 
 class CefBrowser;
+class CefFrame;
 class CefV8Value;
 using CefV8ValueList = std::vector<CefRefPtr<CefV8Value>>;
 
@@ -45,12 +46,15 @@ public:
     // The context of the script call being handled; empty outside one.
     static CefRefPtr<CefV8Context> GetCurrentContext();
     CefRefPtr<CefBrowser> GetBrowser() const;
+    // The frame whose script made the call.
+    CefRefPtr<CefFrame> GetFrame() const;
 
-    explicit CefV8Context(CefRefPtr<CefBrowser> browser);
+    CefV8Context(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame);
     ~CefV8Context() override;
 
 private:
     CefRefPtr<CefBrowser> m_browser;
+    CefRefPtr<CefFrame> m_frame;
     IMPLEMENT_REFCOUNTING(CefV8Context);
 };
 
@@ -70,12 +74,18 @@ bool CefRegisterExtension(const CefString& extensionName, const CefString& javas
                           CefRefPtr<CefV8Handler> handler);
 
 namespace engine {
-// Runs `fn` with `browser` as the current script context (for the engine's
-// bridge and for tests).
+// Runs `fn` with the script context of `frame` in `browser` (by default
+// its main frame) as the current one (for the engine's bridge and for
+// tests).
 void WithScriptContext(CefRefPtr<CefBrowser> browser, const std::function<void()>& fn);
+void WithScriptContext(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame,
+                       const std::function<void()>& fn);
 
-// Hands a native-function call to the extension that declared `name`, with
-// `browser` as the current script context. False when nobody handled it.
+// Hands a native-function call to the extension that declared `name`, made
+// by the script of `frame` in `browser` (by default its main frame). False
+// when nobody handled it.
 bool CallNativeFunction(CefRefPtr<CefBrowser> browser, const QString& name,
                         const CefV8ValueList& arguments);
+bool CallNativeFunction(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame,
+                        const QString& name, const CefV8ValueList& arguments);
 }  // namespace engine

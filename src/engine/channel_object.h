@@ -12,18 +12,23 @@ namespace engine {
 // Decodes the typed argument list a stub sends: [{"t": type, "s": text}].
 CefV8ValueList DecodeArguments(const QString& payload);
 
+class QtBrowser;
+
 class ChannelObject : public QObject {
     Q_OBJECT
 public:
     explicit ChannelObject(QObject* parent = nullptr) : QObject(parent) {}
-    void SetBrowser(CefBrowser* browser) { m_browser = browser; }
+    void SetBrowser(QtBrowser* browser) { m_browser = browser; }
 
 public slots:
-    // One call of a native function from a page, in call order.
-    void call(const QString& name, const QString& payload);
+    // One call of a native function from a page, in call order. The top
+    // frame makes its own calls with an empty `relayedFrom`; for a call that
+    // a frame below it relayed, it gives the origin the relayed message came
+    // from, as the engine reported it to the top frame.
+    void call(const QString& name, const QString& payload, const QString& relayedFrom);
 
 private:
-    CefBrowser* m_browser = nullptr;  // owns this object's page; outlives it
+    QtBrowser* m_browser = nullptr;  // owns this object's page; outlives it
 };
 
 }  // namespace engine

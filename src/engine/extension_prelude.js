@@ -3,7 +3,9 @@
 // extension's own code. The code runs at global scope (its "var"
 // declarations are globals) inside a `with` over an object that holds the
 // stubs, so that only that code sees them. The channel reaches only a page's
-// top frame: frames below relay their calls to it.
+// top frame: frames below relay their calls to it, and the top frame passes
+// on, beside each relayed call, the origin that the engine gives as the
+// relayed message's sender (a frame cannot choose it).
 with ((function () {
 var QWebChannel = (function () { var module;
 /*@WEBCHANNEL@*/
@@ -12,9 +14,9 @@ var MARK = '__velkBridgeRelay';
 var isTop = (window === window.top);
 var bridge = null, queue = [];
 // Calls made before the channel is ready wait, in order, and go out as
-// soon as it is.
-function deliver(name, payload) {
-  if (bridge) { bridge.call(name, payload, function () {}); } else { queue.push([name, payload]); }
+// soon as it is. `from` is empty for the top frame's own calls.
+function deliver(name, payload, from) {
+  if (bridge) { bridge.call(name, payload, from, function () {}); } else { queue.push([name, payload, from]); }
 }
 if (isTop) {
   var start = function () {
@@ -22,7 +24,9 @@ if (isTop) {
     new QWebChannel(window.qt.webChannelTransport, function (channel) {
       bridge = channel.objects.velkBridge;
       var pending = queue; queue = [];
-      for (var i = 0; i < pending.length; ++i) { bridge.call(pending[i][0], pending[i][1], function () {}); }
+      for (var i = 0; i < pending.length; ++i) {
+        bridge.call(pending[i][0], pending[i][1], pending[i][2], function () {});
+      }
     });
     return true;
   };
@@ -34,7 +38,7 @@ if (isTop) {
     var d = e.data;
     if (d && typeof d === 'object' && d[MARK] === true && typeof d.name === 'string' &&
         typeof d.payload === 'string') {
-      deliver(d.name, d.payload);
+      deliver(d.name, d.payload, typeof e.origin === 'string' && e.origin !== '' ? e.origin : 'null');
     }
   }, true);
 }
@@ -52,7 +56,7 @@ function stub(name) {
     }
     var payload = JSON.stringify(args);
     if (isTop) {
-      deliver(name, payload);
+      deliver(name, payload, '');
     } else {
       var m = { name: name, payload: payload };
       m[MARK] = true;

@@ -395,15 +395,20 @@ void QtBrowser::ReloadIgnoreCache() {
 }
 
 bool QtBrowser::SendProcessMessage(CefProcessId target, CefRefPtr<CefProcessMessage> message) {
-    if (!message || m_closed)
+    return SendFromFrame(this, target, message);
+}
+
+bool QtBrowser::SendFromFrame(CefRefPtr<CefFrame> frame, CefProcessId target,
+                              CefRefPtr<CefProcessMessage> message) {
+    if (!message || !frame || m_closed)
         return false;
     // Only the browser side handles process messages.
     if (target != PID_BROWSER || !m_client)
         return false;
     CefRefPtr<QtBrowser> self(this);
     CefRefPtr<CefClient> client = m_client;
-    QueueCallback([client, self, message] {
-        client->OnProcessMessageReceived(self.get(), PID_RENDERER, message);
+    QueueCallback([client, self, frame, message] {
+        client->OnProcessMessageReceived(self.get(), frame, PID_RENDERER, message);
     });
     return true;
 }

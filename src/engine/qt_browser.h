@@ -95,7 +95,6 @@ public:
     void GoBack() override;
     void Reload() override;
     void ReloadIgnoreCache() override;
-    bool SendProcessMessage(CefProcessId target, CefRefPtr<CefProcessMessage> message) override;
 
     // CefBrowserHost
     CefRefPtr<CefBrowser> GetBrowser() override { return this; }
@@ -115,6 +114,12 @@ public:
                            int startLine) override;
     CefString GetURL() override;
     bool IsMain() override { return true; }
+    CefRefPtr<CefFrame> GetParent() override { return nullptr; }
+    bool SendProcessMessage(CefProcessId target, CefRefPtr<CefProcessMessage> message) override;
+    // Hands a message of `frame` (one of this browser's frames) to the
+    // client, after the current call, unless the browser has closed.
+    bool SendFromFrame(CefRefPtr<CefFrame> frame, CefProcessId target,
+                       CefRefPtr<CefProcessMessage> message);
 
     // For the engine's own windows.
     QWebEnginePage* Page() const { return m_page; }

@@ -10,6 +10,15 @@
 // nothing is escaped and the text is never validated. Any text is a packet; on a text without
 // the "<PKT>...</PKT>" root the readers find nothing and the writers add nothing.
 //
+// Where a page's packet came from, carried beside the text and never in it:
+// the address of the frame that sent it and that of its page's top frame.
+// Of a frame that shows another site inside the page only the origin is
+// known. Both are empty for packets the program makes itself.
+struct PacketSource {
+    QString frameUrl;
+    QString pageUrl;
+};
+
 // Threads: the tag operations (GetString, GetInt, AddString, AddInt, Remove, SetString, SetInt,
 // CopyUrl) hold the packet's lock for their whole run and may be called from any thread. They
 // call one another, so the lock is re-entrant. The constructors, the destructor, SetText,
@@ -62,7 +71,13 @@ public:
     // Locks this packet, then `other`.
     void CopyUrl(CPacket& other);
 
+    // The sender, which a copy made from GetText() does not carry: whoever
+    // copies a page's packet on its way sets it on the copy.
+    void SetSource(const PacketSource& source) { m_source = source; }
+    const PacketSource& Source() const { return m_source; }
+
 private:
+    PacketSource m_source;
     mutable std::recursive_mutex m_lock;
     QString m_text;
 };

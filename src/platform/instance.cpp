@@ -67,6 +67,10 @@ DWORD GetLastError() {
     return g_lastError;
 }
 
+void SetLastError(DWORD error) {
+    g_lastError = error;
+}
+
 namespace platform {
 namespace {
 QPointer<QLocalServer> g_server;

@@ -16,9 +16,11 @@ constexpr DWORD ERROR_ALREADY_EXISTS = 183;
 // ends. The handle is never closed by the system. An empty name makes an
 // unnamed mutex, which nobody else can see.
 HANDLE CreateMutexW(void* securityAttributes, BOOL initialOwner, const CString& name);
-// ERROR_ALREADY_EXISTS after CreateMutexW found the name held by another
-// process; 0 otherwise.
+// The error code of the last call that sets one: ERROR_ALREADY_EXISTS after
+// CreateMutexW found the name held by another process, the code of a failed
+// program start (process.h); 0 otherwise.
 DWORD GetLastError();
+void SetLastError(DWORD error);
 
 namespace platform {
 

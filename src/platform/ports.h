@@ -1,6 +1,7 @@
 // The operating-system services behind the desktop functions, as ports:
 // the screen, the notification area, popup menus, modules with run-time
-// entry points, the user's web browser and the executable's file name.
+// entry points, the user's web browser, the executable's file name and
+// the start of other programs.
 //
 // The system never sees a port. It calls the Win32-shaped functions of this
 // layer (GetWindowRect on the desktop, FindWindowW, Shell_NotifyIconW,
@@ -12,7 +13,9 @@
 // Threading: user-interface thread.
 #pragma once
 
+#include <QStringList>
 #include <QUrl>
+#include <functional>
 #include <vector>
 
 #include "platform/desktop.h"
@@ -64,6 +67,23 @@ public:
     virtual bool Open(const QUrl& url) = 0;
 };
 
+// Starts programs: `program` is executed as it is (never split, never
+// through a shell) with `arguments` as its argument list, in a session of
+// its own, detached from this process. The elevated start goes through the
+// desktop's elevation tool and reports, later, on the user-interface
+// thread, how the tool answered: 0 when it started the program, else the
+// Windows error code of the refusal.
+class ProcessPort {
+public:
+    virtual ~ProcessPort() = default;
+    // False when the program could not be started.
+    virtual bool Start(const CString& program, const QStringList& arguments) = 0;
+    // False (with a Windows error code in `error`) when the elevation tool
+    // could not be started at all; otherwise `answered` follows.
+    virtual bool StartElevated(const CString& program, const QStringList& arguments,
+                               std::function<void(DWORD error)> answered, DWORD* error) = 0;
+};
+
 // The full path of the executable, with the platform's separators.
 class ExecutablePort {
 public:
@@ -79,6 +99,7 @@ MenuPort& RealMenus();
 ModulePort& RealModules();
 UrlOpenerPort& RealUrlOpener();
 ExecutablePort& RealExecutable();
+ProcessPort& RealProcesses();
 
 // One port of each kind; a default-made set is the real one.
 struct Ports {
@@ -88,6 +109,7 @@ struct Ports {
     ModulePort* modules = &RealModules();
     UrlOpenerPort* urlOpener = &RealUrlOpener();
     ExecutablePort* executable = &RealExecutable();
+    ProcessPort* processes = &RealProcesses();
 };
 
 // The ports in use.

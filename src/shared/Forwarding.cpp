@@ -9,6 +9,7 @@ void ForwardToMainWindow(const CPacket& packet, LPARAM sender) {
     if (!main)
         return;
     CPacket copy(packet.GetText());
+    copy.SetSource(packet.Source());
     ::SendMessage(main->m_hWnd, WM_APP_PACKET, reinterpret_cast<WPARAM>(&copy), sender);
 }
 

@@ -1,11 +1,26 @@
-// Starting a local program on a page's request (command 6).
+// Starting a local program on a page's request (command 6): the program
+// the packet names after a CRC-32 check of its file, or else the updater.
+//
+// Threading: user-interface thread.
 #pragma once
 
 #include "framework/afxtypes.h"
 
 class CPacket;
 
-// Starts the program the packet names. Program start with its CRC-32 check
-// and the updater fallback is not built yet: the request is refused
-// (FALSE) and nothing is started.
+// Starts the program the packet names, or the updater when the program is
+// missing or its CRC-32 differs. Only a page of the service may ask (see
+// TrustedOrigins.h); any other request is refused with one line on the
+// standard error output. TRUE when a start was made (or an elevated start
+// handed to the elevation tool), FALSE when nothing was started.
 BOOL LaunchProgram(CPacket& packet);
+
+// Starts `path` with `arguments` elevated. When the start is refused, at
+// once or later by the user or the elevation tool, a box shows the error
+// code. TRUE when the start was handed to the elevation tool.
+BOOL RunElevated(const CString& path, const CString& arguments);
+
+// The standard CRC-32 of the file at `path`, written to `crc` in every case
+// (0 when the file cannot be opened). Returns 0, or the Windows error code
+// of the failed open. A read error ends the sum early and still returns 0.
+DWORD FileCrc32(const CString& path, DWORD* crc);

@@ -96,13 +96,15 @@ public:
         if (auto h = client ? client->GetDisplayHandler() : nullptr)
             h->OnTitleChange(this, title);
     }
-    // A page's MApp.jsPacket(text): the renderer's "jsPacket" message.
-    // Returns what the client answered.
-    bool SendPagePacket(const QString& text, const QString& messageName = "jsPacket") {
+    // A page's MApp.jsPacket(text): the renderer's "jsPacket" message, from
+    // `frame` (by default the main frame). Returns what the client answered.
+    bool SendPagePacket(const QString& text, const QString& messageName = "jsPacket",
+                        CefRefPtr<CefFrame> frame = nullptr) {
         CefRefPtr<CefProcessMessage> m = CefProcessMessage::Create(messageName);
         m->GetArgumentList()->SetString(0, text);
         m->GetArgumentList()->SetString(1, QString());
-        return client && client->OnProcessMessageReceived(this, PID_RENDERER, m);
+        return client &&
+               client->OnProcessMessageReceived(this, frame ? frame : this, PID_RENDERER, m);
     }
 
     // --- CefBrowser ---------------------------------------------------------
@@ -153,6 +155,7 @@ public:
     }
     CefString GetURL() override { return url; }
     bool IsMain() override { return true; }
+    CefRefPtr<CefFrame> GetParent() override { return nullptr; }
 
 private:
     FakeBrowser() = default;
