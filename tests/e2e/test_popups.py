@@ -112,6 +112,31 @@ class PopupTest(ProgramTest):
         self.assertEqual(set(actives), {main}, actives)
         self.assertTrue(self.prog.running())
 
+    def test_top_marker_in_the_page_title_makes_the_popup_topmost_until_a_title_without_it(self):
+        self.start()
+        wid = self.open_popup("{CLOSESEC: 0}")
+        popup_page = self.page + "-popup"
+        self.prog.wait_for(lambda: server.reports_of("loaded", popup_page), what="the popup's page")
+
+        def state():
+            return display.xprop(wid, "_NET_WM_STATE")
+        self.assertNotIn("_NET_WM_STATE_ABOVE", state())
+        # Every title decides again; only the marker at the very start counts.
+        cases = [("TOP|맨 위 알림", "맨 위 알림", True),
+                 ("보통 알림", "보통 알림", False),
+                 ("TOP|다시 맨 위", "다시 맨 위", True),
+                 ("xTOP|아님", "xTOP|아님", False)]
+        for title, shown, above in cases:
+            with self.subTest(title=title):
+                server.push(popup_page, f"document.title = '{title}'")
+                name = "^" + shown.replace("|", "\\|") + "$"
+                # The same X window, renamed, with the state its title asks for.
+                self.prog.wait_for(lambda: wid in display.windows_named(name, visible_only=True),
+                                   what=f"the popup named {shown!r}")
+                self.prog.wait_for(lambda: ("_NET_WM_STATE_ABOVE" in state()) == above,
+                                   what=f"above={above} under {title!r}, state {state()!r}")
+        self.assertTrue(self.prog.running())
+
     def test_fifty_popups_at_once_and_an_end_while_they_animate(self):
         self.start()
         # Fifty popups of every kind, with a minute-long fade, so that all
