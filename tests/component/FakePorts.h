@@ -105,6 +105,35 @@ public:
     CString path = platform::RealExecutable().ModuleFileName();
 };
 
+// Records the programs it is asked to start instead of starting them. The
+// elevation tool's answers wait in `answers` until the test gives them.
+class FakeProcesses : public platform::ProcessPort {
+public:
+    struct Started {
+        CString program;
+        QStringList arguments;
+        bool elevated;
+    };
+    bool Start(const CString& program, const QStringList& arguments) override {
+        started.push_back({program, arguments, false});
+        return true;
+    }
+    bool StartElevated(const CString& program, const QStringList& arguments,
+                       std::function<void(DWORD)> answered, DWORD* error) override {
+        if (toolMissing) {
+            *error = 2;  // file not found
+            return false;
+        }
+        started.push_back({program, arguments, true});
+        answers.push_back(std::move(answered));
+        return true;
+    }
+
+    std::vector<Started> started;
+    std::vector<std::function<void(DWORD)>> answers;
+    bool toolMissing = false;
+};
+
 class ScriptedMessageBoxes : public MessageBoxPort {
 public:
     int Show(const CString& text, const CString& caption, UINT type) override {
@@ -137,6 +166,7 @@ public:
         ports.modules = &modules;
         ports.urlOpener = &urlOpener;
         ports.executable = &executable;
+        ports.processes = &processes;
         platform::InstallPorts(ports);
         AfxSetMessageBoxPort(&boxes);
         m_installed = true;
@@ -155,6 +185,7 @@ public:
     FakeModules modules;
     FakeUrlOpener urlOpener;
     FakeExecutable executable;
+    FakeProcesses processes;
     ScriptedMessageBoxes boxes;
 
 private:
