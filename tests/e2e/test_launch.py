@@ -1,0 +1,96 @@
+"""Command 6 on the real program: a page of the service starts a local
+program with its arguments, as text and never through a shell; a frame of
+another site inside that page, and a page of another site, start nothing."""
+
+import os
+import time
+import unittest
+
+from harness import Display, PageServer, ProgramTest
+
+display = None
+server = None
+
+# Records each argument on a line of its own, then a line "--".
+RECORDER = """#!/bin/sh
+for a in "$@"; do printf '%s\\n' "$a"; done >> "$(dirname "$0")/args.txt"
+echo -- >> "$(dirname "$0")/args.txt"
+"""
+
+
+def setUpModule():
+    global display, server
+    display = Display().start()
+    server = PageServer()
+
+
+def tearDownModule():
+    server.stop()
+    display.stop()
+
+
+class LaunchTest(ProgramTest):
+    def start(self, host="127.0.0.1"):
+        with open(os.path.join(self.prog.dir, "app.ini"), "w", encoding="utf-8") as f:
+            f.write(f"[APP]\nTRUSTEDORIGINS=http://127.0.0.1:{server.port}\n")
+        recorder = os.path.join(self.prog.dir, "rec.sh")
+        with open(recorder, "w") as f:
+            f.write(RECORDER)
+        os.chmod(recorder, 0o755)
+        self.args_file = os.path.join(self.prog.dir, "args.txt")
+        self.marker = os.path.join(self.prog.root, "touched")
+        url = server.url("chat_test.html").replace("127.0.0.1", host)
+        self.prog.start(f"velk://url={url}?id={self.page}")
+        self.prog.wait_for(lambda: server.reports_of("loaded", self.page), what="the chat page")
+
+    def recorded(self):
+        if not os.path.exists(self.args_file):
+            return []
+        with open(self.args_file, encoding="utf-8") as f:
+            text = f.read()
+        return [run.splitlines() for run in text.split("--\n")[:-1]]
+
+    def refusals(self):
+        with open(os.path.join(self.prog.root, "output.log"), encoding="utf-8",
+                  errors="replace") as f:
+            return [line for line in f if line.startswith("program start refused")]
+
+    def launch(self, param):
+        server.push(self.page, f"send(pkt(6, {{EXEFILE: 'rec.sh', PARAM: {param!r}}}))")
+
+    def test_the_services_page_starts_the_program_and_its_foreign_frame_does_not(self):
+        self.start()
+        self.launch(f'a "b c" "b;touch {self.marker}" $(touch {self.marker}) 한글')
+        runs = self.prog.wait_for(self.recorded, what="the program's arguments")
+        self.assertEqual(runs, [["a", "b c", f"b;touch {self.marker}",
+                                 "$(touch", f"{self.marker})", "한글"]])
+
+        # A frame of another origin inside the same page asks too.
+        frame_packet = ("<PKT><GBN>9000</GBN><CMD>6</CMD><EXEFILE>rec.sh</EXEFILE>"
+                        "<PARAM>from-frame</PARAM></PKT>")
+        server.push(self.page, "var f = document.createElement('iframe'); f.src = "
+                               "location.origin.replace('127.0.0.1', 'localhost') + "
+                               "'/launch_frame.html?p=' + encodeURIComponent("
+                               f"{frame_packet!r}); document.body.appendChild(f);")
+        refused = self.prog.wait_for(self.refusals, what="the frame's request refused")
+        self.assertIn(f"http://localhost:{server.port}", refused[0])
+        # The page itself still may, and only its own start happened.
+        self.launch("again")
+        self.prog.wait_for(lambda: len(self.recorded()) == 2, what="the second start")
+        self.assertEqual(self.recorded()[1], ["again"])
+        self.assertFalse(os.path.exists(self.marker), "an argument ran a command")
+
+    def test_a_page_of_another_origin_starts_nothing(self):
+        # The start address came from a link: that does not make it trusted.
+        self.start(host="localhost")
+        self.launch("x")
+        refused = self.prog.wait_for(self.refusals, what="the request refused")
+        self.assertIn(f"the page http://localhost:{server.port}/chat_test.html", refused[0])
+        # The refusal is written when the request is handled: nothing came
+        # before it, and the program runs on.
+        self.assertEqual(self.recorded(), [])
+        self.assertTrue(self.prog.running())
+
+
+if __name__ == "__main__":
+    unittest.main()
