@@ -29,8 +29,16 @@ def tearDownModule():
     display.stop()
 
 
+# An elevation tool whose user declines: it notes how it was called and
+# exits as pkexec does when its question is dismissed.
+DECLINING_TOOL = """#!/bin/sh
+printf '%s\\n' "$@" > "$(dirname "$0")/tool-args.txt"
+exit 126
+"""
+
+
 class LaunchTest(ProgramTest):
-    def start(self, host="127.0.0.1"):
+    def start(self, host="127.0.0.1", env=None):
         with open(os.path.join(self.prog.dir, "app.ini"), "w", encoding="utf-8") as f:
             f.write(f"[APP]\nTRUSTEDORIGINS=http://127.0.0.1:{server.port}\n")
         recorder = os.path.join(self.prog.dir, "rec.sh")
@@ -40,7 +48,7 @@ class LaunchTest(ProgramTest):
         self.args_file = os.path.join(self.prog.dir, "args.txt")
         self.marker = os.path.join(self.prog.root, "touched")
         url = server.url("chat_test.html").replace("127.0.0.1", host)
-        self.prog.start(f"velk://url={url}?id={self.page}")
+        self.prog.start(f"velk://url={url}?id={self.page}", env=env)
         self.prog.wait_for(lambda: server.reports_of("loaded", self.page), what="the chat page")
 
     def recorded(self):
@@ -79,6 +87,33 @@ class LaunchTest(ProgramTest):
         self.prog.wait_for(lambda: len(self.recorded()) == 2, what="the second start")
         self.assertEqual(self.recorded()[1], ["again"])
         self.assertFalse(os.path.exists(self.marker), "an argument ran a command")
+
+    def test_a_declined_elevation_shows_the_error_box_and_the_windows_go_on(self):
+        tools = os.path.join(self.prog.root, "tools")
+        os.makedirs(tools)
+        tool = os.path.join(tools, "pkexec")
+        with open(tool, "w") as f:
+            f.write(DECLINING_TOOL)
+        os.chmod(tool, 0o755)
+        self.start(env={"PATH": tools + ":" + os.environ.get("PATH", "/usr/bin:/bin")})
+        before = set(display.windows_named("^VelkSTKApp$"))
+        server.push(self.page, "send(pkt(6, {EXEFILE: 'rec.sh', PARAM: 'x y', RUNASADMIN: 1}))")
+        box = self.prog.wait_for(
+            lambda: next(iter(set(display.windows_named("^VelkSTKApp$", True)) - before), None),
+            what="the error box")
+        # The tool got the program's full path and its arguments.
+        with open(os.path.join(tools, "tool-args.txt"), encoding="utf-8") as f:
+            self.assertEqual(f.read().splitlines(), [os.path.join(self.prog.dir, "rec.sh"), "x", "y"])
+        # While the box is open, the chat window still answers its page
+        # (a placement query comes back through JSRecv).
+        server.push(self.page, "send(pkt(19, {CALL: 1}))")
+        self.prog.wait_for(lambda: server.reports_of("jsrecv", self.page),
+                           what="an answer while the box is open")
+        display.xdotool("windowactivate", "--sync", str(box))
+        display.xdotool("key", "Return")
+        self.prog.wait_for(lambda: box not in display.windows_named("^VelkSTKApp$", True),
+                           what="the box closed")
+        self.assertEqual(self.recorded(), [])
 
     def test_a_page_of_another_origin_starts_nothing(self):
         # The start address came from a link: that does not make it trusted.
