@@ -40,9 +40,11 @@ DWORD WindowsError(int error) {
 int Spawn(const CString& program, const QStringList& arguments, pid_t* pid) {
     const QByteArray path = QFile::encodeName(program);
     std::vector<QByteArray> texts{path};
+    texts.reserve(static_cast<size_t>(arguments.size()) + 1);
     for (const QString& a : arguments)
         texts.push_back(a.toLocal8Bit());
     std::vector<char*> argv;
+    argv.reserve(texts.size() + 1);
     for (QByteArray& t : texts)
         argv.push_back(t.data());
     argv.push_back(nullptr);

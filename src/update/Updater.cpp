@@ -97,7 +97,7 @@ DWORD FileCrc32(const CString& path, DWORD* crc) {
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return QFileInfo::exists(path) ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
     uLong sum = ::crc32(0L, Z_NULL, 0);
-    std::vector<char> block(64 * 1024);
+    std::vector<char> block(std::size_t{64} * 1024);
     for (;;) {
         const qint64 n = file.read(block.data(), static_cast<qint64>(block.size()));
         if (n <= 0)
