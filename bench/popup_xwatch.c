@@ -10,10 +10,11 @@
 
    <us> is CLOCK_MONOTONIC in microseconds, read when the event is taken
    from the connection; <ms> is the X server's time of the change, which a
-   busy machine does not delay as it can delay this program's reading. Every window that is created on the root is watched
-   from its creation, so it is watched before it is mapped, moved or made
-   translucent. A window manager that reparents a window tells it its new
-   place with a synthetic ConfigureNotify in root coordinates. */
+   busy machine does not delay as it can delay this program's reading.
+   Every window that is created on the root is watched from its creation, so
+   it is watched before it is mapped, moved or made translucent. A window
+   manager that reparents a window tells it its new place with a synthetic
+   ConfigureNotify in root coordinates. */
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -92,8 +93,8 @@ int main(void) {
         switch (e.type) {
             case CreateNotify:
                 if (e.xcreatewindow.parent == root)
-                    XSelectInput(dpy, e.xcreatewindow.window, StructureNotifyMask |
-                                                                  PropertyChangeMask);
+                    XSelectInput(dpy, e.xcreatewindow.window,
+                                 StructureNotifyMask | PropertyChangeMask);
                 break;
             case MapNotify: {
                 /* Reported to the root for its own children (the window
