@@ -159,9 +159,17 @@ BOOL CVelkSTKAppApp::CheckSingleInstance() {
     if (GetLastError() != ERROR_ALREADY_EXISTS)
         return TRUE;
     // Another process holds the name: hand this start's parameters to its
-    // main frame (found by its class name) and end.
+    // main frame (found by its class name) and end. A running instance that
+    // does not answer (stopped, hung) is given up after a bounded wait.
+    platform::InstanceRequest request;
+    request.kind = HasCommandLineSwitch(QStringLiteral("--show-chat"))
+                       ? platform::InstanceRequest::kShowMainChat
+                       : platform::InstanceRequest::kLaunchParameters;
+    request.text = m_params.GetText();
+    request.activationToken = qgetenv("XDG_ACTIVATION_TOKEN");
+    request.startupId = qgetenv("DESKTOP_STARTUP_ID");
     const CString className = m_params.GetString(QStringLiteral("CLSNM"), QString());
-    if (platform::HandOffToInstance(className, m_params.GetText()))
+    if (platform::HandOffToInstance(className, request))
         Sleep(100);
     return FALSE;
 }

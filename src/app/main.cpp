@@ -7,5 +7,6 @@ static CVelkSTKAppApp theApp;
 int main(int argc, char** argv) {
     platform::HoldTerminationSignals();
     platform::PrepareSessionBus();
+    platform::PrepareDesktop(QStringLiteral("kr.velk.VelkSTKApp"));
     return AfxWinMain(argc, argv);
 }

@@ -289,8 +289,12 @@ CString GetCommandLineW();
 // Sets the command line text (AfxWinMain does it; tests may too).
 void SetCommandLineForProcess(const CString& text);
 // The marker that ends the executable's name in the command line: ".exe"
-// on Windows, the executable's file name elsewhere.
+// on Windows, elsewhere the file name the program was started by (the
+// command line's first word).
 CString ExecutableMarker();
+// Whether one of the program's arguments (the words after its name on the
+// command line) is exactly `name`.
+bool HasCommandLineSwitch(const CString& name);
 
 // Window functions on handles. Each is harmless on a handle whose window no
 // longer exists.

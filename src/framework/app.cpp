@@ -256,11 +256,36 @@ CString ExecutableMarker() {
 #ifdef _WIN32
     return QStringLiteral(".exe");
 #else
-    const QString exe =
-        QCoreApplication::instance() ? QCoreApplication::applicationFilePath() : QString();
-    const QString name = QFileInfo(exe).fileName();
+    // The name the program was started by, as the command line's first
+    // word has it: a link in bin/ or a renamed copy has a name of its own,
+    // which the executable's real file name would not find.
+    const QString& line = g_commandLine;
+    QString first;
+    if (line.startsWith(QLatin1Char('"'))) {
+        const qsizetype end = line.indexOf(QLatin1Char('"'), 1);
+        first = line.mid(1, end < 0 ? -1 : end - 1);
+    } else {
+        first = line.section(QLatin1Char(' '), 0, 0);
+    }
+    QString name = QFileInfo(first).fileName();
+    if (name.isEmpty() && QCoreApplication::instance())
+        name = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
     return name.isEmpty() ? QStringLiteral(".exe") : name;
 #endif
+}
+
+bool HasCommandLineSwitch(const CString& name) {
+    const QString& line = g_commandLine;
+    qsizetype from = 0;
+    if (line.startsWith(QLatin1Char('"'))) {
+        const qsizetype end = line.indexOf(QLatin1Char('"'), 1);
+        from = end < 0 ? line.size() : end + 1;
+    } else {
+        from = line.indexOf(QLatin1Char(' '));
+        from = from < 0 ? line.size() : from;
+    }
+    const QStringList words = line.mid(from).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    return words.contains(name);
 }
 
 int AfxWinMain(int argc, char** argv) {

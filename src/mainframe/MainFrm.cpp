@@ -77,11 +77,16 @@ int CMainFrame::OnCreate(CREATESTRUCT* cs) {
     // A second start finds this instance by its class name and hands its
     // launch parameters over; they are handled as the hand-off message,
     // before the second start is answered.
+    // A request to show the main chat window comes the same way.
     const HWND self = m_hWnd;
     platform::ListenForInstances(
         ShellApp().m_params.GetString(QStringLiteral("CLSNM"), QStringLiteral("VelkAppClass")),
-        [self](const CString& text) {
-            CPacket handed(CPacket::Verbatim{text});
+        [self](const platform::InstanceRequest& request) {
+            if (request.kind == platform::InstanceRequest::kShowMainChat) {
+                ::SendMessage(self, WM_APP_SHOW_MAIN_CHAT, 0, 0);
+                return;
+            }
+            CPacket handed(CPacket::Verbatim{request.text});
             ::SendMessage(self, WM_APP_HANDOFF, reinterpret_cast<WPARAM>(&handed), 0);
         });
     return 0;

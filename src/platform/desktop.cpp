@@ -198,7 +198,22 @@ CString FieldText(const wchar_t* field) {
 BOOL Shell_NotifyIconW(DWORD message, NOTIFYICONDATAW* data) {
     if (!data)
         return FALSE;
-    return platform::CurrentPorts().tray->NotifyIcon(message, *data);
+    const platform::Ports& ports = platform::CurrentPorts();
+    if (message == NIM_MODIFY && (data->uFlags & NIF_INFO) && !ports.tray->Available()) {
+        // No notification area to show a balloon in: the desktop's
+        // notification service shows the text, under the balloon's title
+        // or else the icon's tip.
+        CString title = FieldText(data->szInfoTitle);
+        if (title.isEmpty())
+            title = FieldText(data->szTip);
+        const bool shown = ports.notifications->Notify(title, FieldText(data->szInfo));
+        NOTIFYICONDATAW rest = *data;
+        rest.uFlags &= ~NIF_INFO;
+        if (rest.uFlags == 0)
+            return shown ? TRUE : FALSE;
+        return ports.tray->NotifyIcon(message, rest);
+    }
+    return ports.tray->NotifyIcon(message, *data);
 }
 
 void RegisterMenuResource(int id, const MenuTemplate& menu) {

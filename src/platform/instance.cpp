@@ -4,12 +4,16 @@
 #include <sys/file.h>
 #include <unistd.h>
 #include <QCryptographicHash>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
 #include <QStandardPaths>
+#include <QTimer>
+#include <algorithm>
+#include <memory>
 
 namespace {
 
@@ -37,8 +41,7 @@ QString ChannelPath(const CString& className) {
     return RuntimeDir() + QLatin1Char('/') + SafeName(QStringLiteral("velk-instance-"), className);
 }
 
-// Packets cross the channel as UTF-8 with a length prefix; the reply is one
-// byte.
+// The reply to a handled request: one byte.
 constexpr char kHandled = 'K';
 
 }  // namespace
@@ -74,9 +77,96 @@ void SetLastError(DWORD error) {
 namespace platform {
 namespace {
 QPointer<QLocalServer> g_server;
+
+constexpr char kMark[] = "VLKH";
+constexpr quint8 kVersion = 1;
+constexpr char kRefusedReply = 'E';
+
+void PutLength(QByteArray& out, quint32 value, int bytes) {
+    for (int i = bytes - 1; i >= 0; --i)
+        out.append(static_cast<char>((value >> (8 * i)) & 0xFF));
 }
 
-bool ListenForInstances(const CString& className, std::function<void(const CString&)> onText) {
+quint32 GetLength(const QByteArray& in, qsizetype at, int bytes) {
+    quint32 value = 0;
+    for (int i = 0; i < bytes; ++i)
+        value = (value << 8) | static_cast<quint8>(in[at + i]);
+    return value;
+}
+
+// Makes the sender's tokens the ones the toolkit uses when a window of this
+// process next asks to be activated.
+void UseActivationTokens(const InstanceRequest& request) {
+    if (!request.activationToken.isEmpty())
+        qputenv("XDG_ACTIVATION_TOKEN", request.activationToken);
+    if (!request.startupId.isEmpty())
+        qputenv("DESKTOP_STARTUP_ID", request.startupId);
+}
+}  // namespace
+
+QByteArray EncodeInstanceRequest(const InstanceRequest& request) {
+    QByteArray out(kMark, 4);
+    out.append(static_cast<char>(kVersion));
+    out.append(static_cast<char>(request.kind));
+    for (const QByteArray* token : {&request.activationToken, &request.startupId}) {
+        const QByteArray t = token->left(kMaxInstanceToken);
+        PutLength(out, static_cast<quint32>(t.size()), 2);
+        out += t;
+    }
+    const QByteArray text = request.text.toUtf8().left(kMaxInstanceText);
+    PutLength(out, static_cast<quint32>(text.size()), 4);
+    out += text;
+    return out;
+}
+
+DecodeResult DecodeInstanceRequest(QByteArray& buffer, InstanceRequest* request) {
+    // The fixed head first: mark, version, kind.
+    const qsizetype known = std::min<qsizetype>(buffer.size(), 4);
+    if (buffer.left(known) != QByteArray(kMark, known))
+        return DecodeResult::kRefused;
+    if (buffer.size() < 6)
+        return DecodeResult::kIncomplete;
+    if (static_cast<quint8>(buffer[4]) != kVersion)
+        return DecodeResult::kRefused;
+    const auto kind = static_cast<quint8>(buffer[5]);
+    if (kind != InstanceRequest::kLaunchParameters && kind != InstanceRequest::kShowMainChat)
+        return DecodeResult::kRefused;
+    qsizetype at = 6;
+    QByteArray tokens[2];
+    for (QByteArray& token : tokens) {
+        if (buffer.size() < at + 2)
+            return DecodeResult::kIncomplete;
+        const quint32 len = GetLength(buffer, at, 2);
+        if (len > kMaxInstanceToken)
+            return DecodeResult::kRefused;
+        at += 2;
+        if (buffer.size() < at + len)
+            return DecodeResult::kIncomplete;
+        token = buffer.mid(at, len);
+        at += len;
+    }
+    if (buffer.size() < at + 4)
+        return DecodeResult::kIncomplete;
+    const quint32 len = GetLength(buffer, at, 4);
+    if (len > kMaxInstanceText)
+        return DecodeResult::kRefused;
+    at += 4;
+    if (buffer.size() < at + len)
+        return DecodeResult::kIncomplete;
+    request->kind = static_cast<InstanceRequest::Kind>(kind);
+    request->activationToken = tokens[0];
+    request->startupId = tokens[1];
+    request->text = QString::fromUtf8(buffer.mid(at, len));
+    buffer.remove(0, at + len);
+    return DecodeResult::kComplete;
+}
+
+QString InstanceChannelPath(const CString& className) {
+    return ChannelPath(className);
+}
+
+bool ListenForInstances(const CString& className,
+                        std::function<void(const InstanceRequest&)> onRequest) {
     StopListeningForInstances();
     auto* server = new QLocalServer();
     server->setSocketOptions(QLocalServer::UserAccessOption);
@@ -89,36 +179,39 @@ bool ListenForInstances(const CString& className, std::function<void(const CStri
             return false;
         }
     }
-    QObject::connect(server, &QLocalServer::newConnection, server, [server, onText] {
+    QObject::connect(server, &QLocalServer::newConnection, server, [server, onRequest] {
         while (QLocalSocket* socket = server->nextPendingConnection()) {
             auto buffer = std::make_shared<QByteArray>();
             QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            QObject::connect(socket, &QLocalSocket::readyRead, socket, [socket, buffer, onText] {
-                *buffer += socket->readAll();
-                // Bounded: a packet of launch parameters is small.
-                if (buffer->size() > (16 << 20)) {
-                    socket->abort();
-                    return;
-                }
-                if (buffer->size() < 4)
-                    return;
-                const quint32 len = (quint8((*buffer)[0]) << 24) | (quint8((*buffer)[1]) << 16) |
-                                    (quint8((*buffer)[2]) << 8) | quint8((*buffer)[3]);
-                if (len > (16u << 20)) {
-                    socket->abort();
-                    return;
-                }
-                if (static_cast<quint32>(buffer->size()) - 4 < len)
-                    return;
-                const QString text = QString::fromUtf8(buffer->mid(4, len));
-                buffer->clear();
-                QPointer<QLocalSocket> guard(socket);
-                onText(text);
-                if (guard) {
-                    guard->write(&kHandled, 1);
-                    guard->flush();
-                }
-            });
+            // A sender that says nothing, or too little, is not waited for.
+            auto* idle = new QTimer(socket);
+            idle->setSingleShot(true);
+            QObject::connect(idle, &QTimer::timeout, socket, [socket] { socket->abort(); });
+            idle->start(10000);
+            QObject::connect(
+                socket, &QLocalSocket::readyRead, socket, [socket, buffer, idle, onRequest] {
+                    *buffer += socket->readAll();
+                    InstanceRequest request;
+                    const DecodeResult result = DecodeInstanceRequest(*buffer, &request);
+                    if (result == DecodeResult::kIncomplete)
+                        return;
+                    idle->stop();
+                    if (result == DecodeResult::kRefused) {
+                        socket->write(&kRefusedReply, 1);
+                        socket->flush();
+                        socket->abort();
+                        return;
+                    }
+                    buffer->clear();
+                    QPointer<QLocalSocket> guard(socket);
+                    UseActivationTokens(request);
+                    onRequest(request);
+                    if (guard) {
+                        guard->write(&kHandled, 1);
+                        guard->flush();
+                        guard->disconnectFromServer();
+                    }
+                });
         }
     });
     g_server = server;
@@ -132,28 +225,23 @@ void StopListeningForInstances() {
     }
 }
 
-bool HandOffToInstance(const CString& className, const CString& text) {
+bool HandOffToInstance(const CString& className, const InstanceRequest& request, int timeoutMs) {
+    QDeadlineTimer deadline(timeoutMs);
     QLocalSocket socket;
     socket.connectToServer(ChannelPath(className));
-    if (!socket.waitForConnected(2000))
+    if (!socket.waitForConnected(
+            static_cast<int>(std::min<qint64>(2000, deadline.remainingTime()))))
         return false;
-    const QByteArray body = text.toUtf8();
-    QByteArray frame(4, '\0');
-    const quint32 len = static_cast<quint32>(body.size());
-    frame[0] = char(len >> 24);
-    frame[1] = char(len >> 16);
-    frame[2] = char(len >> 8);
-    frame[3] = char(len);
-    socket.write(frame + body);
-    socket.flush();
-    // The running instance answers once it has handled the parameters.
-    while (socket.state() == QLocalSocket::ConnectedState) {
-        if (socket.bytesAvailable() > 0 || socket.waitForReadyRead(-1)) {
-            if (socket.read(1) == QByteArray(1, kHandled))
-                break;
+    socket.write(EncodeInstanceRequest(request));
+    // The running instance answers once it has handled the request; one
+    // that is stopped or hung is given up after the deadline.
+    while (socket.state() == QLocalSocket::ConnectedState && !deadline.hasExpired()) {
+        if (socket.bytesAvailable() > 0 ||
+            socket.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
+            return socket.read(1) == QByteArray(1, kHandled);
         }
     }
-    return true;
+    return socket.bytesAvailable() > 0 && socket.read(1) == QByteArray(1, kHandled);
 }
 
 }  // namespace platform

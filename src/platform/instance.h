@@ -24,16 +24,51 @@ void SetLastError(DWORD error);
 
 namespace platform {
 
+// What a later start asks of the running instance.
+struct InstanceRequest {
+    enum Kind : quint8 { kLaunchParameters = 1, kShowMainChat = 2 };
+    Kind kind = kLaunchParameters;
+    // The later start's launch-parameter packet text.
+    CString text;
+    // The later start's activation tokens (XDG_ACTIVATION_TOKEN and
+    // DESKTOP_STARTUP_ID), which let the running instance's window come to
+    // the front.
+    QByteArray activationToken;
+    QByteArray startupId;
+};
+
+// The request as it crosses the channel: "VLKH", a version byte (1), the
+// kind byte, the two tokens and the text, each after its length (16 bits
+// for a token, 32 bits for the text, big-endian). Tokens are at most 4 KiB,
+// the text at most 1 MiB.
+constexpr qsizetype kMaxInstanceToken = 4096;
+constexpr qsizetype kMaxInstanceText = 1 << 20;
+QByteArray EncodeInstanceRequest(const InstanceRequest& request);
+enum class DecodeResult { kComplete, kIncomplete, kRefused };
+// Reads one request from the front of `buffer` and removes it (kComplete);
+// kIncomplete when more bytes are needed; kRefused for anything else: a
+// wrong mark or version, an unknown kind, a length over its limit.
+DecodeResult DecodeInstanceRequest(QByteArray& buffer, InstanceRequest* request);
+
+// The local socket's path of the channel under `className`.
+QString InstanceChannelPath(const CString& className);
+
 // Server end, opened by the running instance's main frame under its class
-// name. Each received text is given to `onText` on the user-interface
-// thread; the sender waits until `onText` has returned. Only the same user
-// can connect. Returns false when the channel could not be opened.
-bool ListenForInstances(const CString& className, std::function<void(const CString&)> onText);
+// name. Each request is given to `onRequest` on the user-interface thread,
+// with the sender's activation tokens put in this process's environment
+// for the toolkit to use; the sender waits until `onRequest` has returned.
+// Only the same user can connect. A malformed request, or none within ten
+// seconds, closes its connection and nothing else. Returns false when the
+// channel could not be opened.
+bool ListenForInstances(const CString& className,
+                        std::function<void(const InstanceRequest&)> onRequest);
 void StopListeningForInstances();
 
 // Client end: when a running instance listens under `className`, sends it
-// `text`, waits until it has been handled and returns true; returns false
-// at once when nobody listens.
-bool HandOffToInstance(const CString& className, const CString& text);
+// `request` and waits until it has been handled: true. False at once when
+// nobody listens, and after `timeoutMs` when the instance does not answer
+// (stopped or hung).
+bool HandOffToInstance(const CString& className, const InstanceRequest& request,
+                       int timeoutMs = 10000);
 
 }  // namespace platform

@@ -24,6 +24,7 @@ void InstallPorts(const Ports& ports) {
     installed.urlOpener = ports.urlOpener ? ports.urlOpener : real.urlOpener;
     installed.executable = ports.executable ? ports.executable : real.executable;
     installed.processes = ports.processes ? ports.processes : real.processes;
+    installed.notifications = ports.notifications ? ports.notifications : real.notifications;
     // The desktop's and the taskbar's rectangles come from the screen port
     // from now on, not from the framework's own look at the screen.
     AnswerForDesktopWindows();

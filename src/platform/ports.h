@@ -39,6 +39,17 @@ class TrayPort {
 public:
     virtual ~TrayPort() = default;
     virtual BOOL NotifyIcon(DWORD message, const NOTIFYICONDATAW& data) = 0;
+    // Whether the desktop has a notification area now.
+    virtual bool Available() = 0;
+};
+
+// The desktop's notification service: shows `text` under `title` with the
+// application's name and icon, without waiting for the service. False when
+// there is no service to take it.
+class NotificationPort {
+public:
+    virtual ~NotificationPort() = default;
+    virtual bool Notify(const CString& title, const CString& text) = 0;
 };
 
 // Shows a popup menu of `items` at `at` (screen coordinates) and returns
@@ -100,6 +111,7 @@ ModulePort& RealModules();
 UrlOpenerPort& RealUrlOpener();
 ExecutablePort& RealExecutable();
 ProcessPort& RealProcesses();
+NotificationPort& RealNotifications();
 
 // One port of each kind; a default-made set is the real one.
 struct Ports {
@@ -110,6 +122,7 @@ struct Ports {
     UrlOpenerPort* urlOpener = &RealUrlOpener();
     ExecutablePort* executable = &RealExecutable();
     ProcessPort* processes = &RealProcesses();
+    NotificationPort* notifications = &RealNotifications();
 };
 
 // The ports in use.

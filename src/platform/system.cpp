@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QTemporaryFile>
@@ -39,6 +40,15 @@ void PrepareSessionBus() {
     if (!runtime.isEmpty() && QFileInfo::exists(QString::fromLocal8Bit(runtime + "/bus")))
         return;
     qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
+}
+
+void PrepareDesktop(const QString& desktopEntryId) {
+    QGuiApplication::setDesktopFileName(desktopEntryId);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+        !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        !qEnvironmentVariableIsEmpty("DISPLAY")) {
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    }
 }
 
 ExecutablePort& RealExecutable() {

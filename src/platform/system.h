@@ -51,6 +51,13 @@ namespace platform {
 // threaded) process, which can hang it. Called first thing in the process.
 void PrepareSessionBus();
 
+// Names the desktop entry that the program's windows belong to (docks and
+// window managers match the windows to it), and on a Wayland session picks
+// the X11 platform through XWayland unless the user chose one: placing
+// windows near the taskbar and moving them from pages needs it. Called
+// before the toolkit starts.
+void PrepareDesktop(const QString& desktopEntryId);
+
 // Holds back the requests to end from outside (SIGTERM, SIGINT, SIGHUP)
 // until OnTerminationRequest handles them. Called first thing in the
 // process, before any thread exists.

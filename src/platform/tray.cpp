@@ -1,4 +1,7 @@
-// The real notification area: one QSystemTrayIcon per (window, id).
+// The real notification area, one QSystemTrayIcon per (window, id), and
+// the desktop's notification service.
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QMouseEvent>
@@ -125,8 +128,33 @@ public:
         return TRUE;
     }
 
+    bool Available() override { return QSystemTrayIcon::isSystemTrayAvailable(); }
+
 private:
     TrayIcons m_icons;
+};
+
+// org.freedesktop.Notifications on the session bus. The call is not waited
+// for: a slow service never holds up the windows.
+class DesktopNotifications final : public platform::NotificationPort {
+public:
+    bool Notify(const CString& title, const CString& text) override {
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        if (!bus.isConnected())
+            return false;
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.Notifications"),
+            QStringLiteral("/org/freedesktop/Notifications"),
+            QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+        const QString entry = QGuiApplication::desktopFileName();
+        const QString summary = title.isEmpty() ? QGuiApplication::applicationDisplayName() : title;
+        QVariantMap hints;
+        if (!entry.isEmpty())
+            hints.insert(QStringLiteral("desktop-entry"), entry);
+        call << QGuiApplication::applicationDisplayName() << 0u << entry << summary << text
+             << QStringList() << hints << -1;
+        return bus.send(call);
+    }
 };
 
 }  // namespace
@@ -136,6 +164,11 @@ namespace platform {
 TrayPort& RealTray() {
     static auto* tray = new SystemTray();
     return *tray;
+}
+
+NotificationPort& RealNotifications() {
+    static auto* notifications = new DesktopNotifications();
+    return *notifications;
 }
 
 }  // namespace platform

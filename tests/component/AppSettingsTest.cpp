@@ -83,6 +83,21 @@ TEST_F(AppSettingsTest, LaunchParametersWinOverTheSettingsFile) {
 
 // A settings path far beyond the old 128- and 255-character limits is still
 // found, read and never emptied.
+TEST_F(AppSettingsTest, ParametersFollowWhateverNameTheProgramWasStartedBy) {
+    // A link in bin/, a renamed copy, a bare name found on the PATH: the
+    // parameters come from the link text after that name.
+    const QString names[] = {"/usr/bin/velkstk", "velkstk", "/opt/a b/VelkSTKApp",
+                             "/home/velk/bin/velk"};
+    for (const QString& name : names) {
+        SCOPED_TRACE(name.toStdString());
+        CVelkSTKAppApp app;
+        SetCommandLineForProcess('"' + name + "\" velk://url=page.html$mutex=M1");
+        ASSERT_TRUE(app.ParseCommandLine());
+        EXPECT_EQ(app.m_params.GetString("URL", ""), "page.html");
+        EXPECT_EQ(app.m_params.GetString("MUTEX", ""), "M1");
+    }
+}
+
 TEST_F(AppSettingsTest, LongInstallationPathKeepsItsSettings) {
     QString deep = exeDir;
     while (deep.size() < 400)

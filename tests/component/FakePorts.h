@@ -41,6 +41,7 @@ public:
             balloons.push_back(FieldText(data.szInfo));
         return present || message == NIM_DELETE ? TRUE : FALSE;
     }
+    bool Available() override { return available; }
     void Reset() {
         present = visible = false;
         tip.clear();
@@ -48,6 +49,7 @@ public:
         calls = 0;
     }
 
+    bool available = true;
     bool present = false;
     bool visible = false;
     CString tip;
@@ -103,6 +105,20 @@ public:
     CString ModuleFileName() override { return path; }
 
     CString path = platform::RealExecutable().ModuleFileName();
+};
+
+// A notification service that records what it is asked to show, or is
+// missing.
+class FakeNotifications : public platform::NotificationPort {
+public:
+    bool Notify(const CString& title, const CString& text) override {
+        if (missing)
+            return false;
+        shown.push_back({title, text});
+        return true;
+    }
+    std::vector<std::pair<CString, CString>> shown;
+    bool missing = false;
 };
 
 // Records the programs it is asked to start instead of starting them. The
@@ -167,6 +183,7 @@ public:
         ports.urlOpener = &urlOpener;
         ports.executable = &executable;
         ports.processes = &processes;
+        ports.notifications = &notifications;
         platform::InstallPorts(ports);
         AfxSetMessageBoxPort(&boxes);
         m_installed = true;
@@ -186,6 +203,7 @@ public:
     FakeUrlOpener urlOpener;
     FakeExecutable executable;
     FakeProcesses processes;
+    FakeNotifications notifications;
     ScriptedMessageBoxes boxes;
 
 private:

@@ -7,6 +7,8 @@
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -1008,6 +1010,26 @@ TEST_F(MainFrameTest, Command26ShowsTheMessageAsABalloon) {
     }
 }
 
+TEST_F(MainFrameTest, Command26WithoutANotificationAreaGoesToTheNotificationService) {
+    ASSERT_TRUE(CreateMain());
+    fakes.tray.available = false;
+    SendPacket(Command(26, "<MSG>삼성전자 목표가 도달</MSG>"));
+    EXPECT_TRUE(fakes.tray.balloons.empty());
+    // Under the icon's tip, the program's title.
+    EXPECT_EQ(fakes.notifications.shown,
+              (std::vector<std::pair<CString, CString>>{{"벨크", "삼성전자 목표가 도달"}}));
+
+    // Neither a notification area nor a service: nothing shown, nothing
+    // broken, and a later balloon still reaches a tray that appeared.
+    fakes.notifications.missing = true;
+    SendPacket(Command(26, "<MSG>lost</MSG>"));
+    fakes.tray.available = true;
+    SendPacket(Command(26, "<MSG>back</MSG>"));
+    EXPECT_EQ(fakes.tray.balloons, std::vector<CString>({"back"}));
+    EXPECT_EQ(fakes.notifications.shown.size(), 1u);
+    EXPECT_TRUE(fakes.tray.present);
+}
+
 TEST_F(MainFrameTest, Command30StoresTheAlarmSettingsForTheNextStart) {
     {
         CMainFrame before;
@@ -1371,20 +1393,63 @@ TEST_F(MainFrameTest, SecondStartHandsItsParametersOverThroughTheChannel) {
     const QString url = kPage + "room.html?q=%EB%B2%A8";
     const QString text = "<PKT><GBN>0</GBN><URL>" + url + "</URL><MUTEX>NO-MUTEX</MUTEX></PKT>";
     const QString className = app.m_params.GetString("CLSNM", "");
-    std::atomic<int> handedOver{-1};
-    std::thread second([&] { handedOver = platform::HandOffToInstance(className, text) ? 1 : 0; });
-    // This thread serves the channel meanwhile; the deadline only guards
-    // against a hang.
-    QDeadlineTimer deadline(30000);
-    while (handedOver < 0 && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    if (handedOver < 0)
-        platform::StopListeningForInstances();
-    second.join();
-    EXPECT_EQ(handedOver, 1);
+    // Sends `bytes` as a later start would and serves the channel on this
+    // thread meanwhile; returns the reply.
+    const auto exchange = [&](const QByteArray& bytes) {
+        std::atomic<bool> done{false};
+        QByteArray reply;
+        std::thread second([&] {
+            QLocalSocket socket;
+            socket.connectToServer(platform::InstanceChannelPath(className));
+            if (socket.waitForConnected(5000)) {
+                socket.write(bytes);
+                socket.waitForBytesWritten(5000);
+                if (socket.waitForReadyRead(20000))
+                    reply = socket.readAll();
+            }
+            done = true;
+        });
+        QDeadlineTimer deadline(30000);
+        while (!done && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        if (!done)
+            platform::StopListeningForInstances();
+        second.join();
+        return reply;
+    };
+    // A malformed request is refused and harms nothing.
+    EXPECT_EQ(exchange("VLKH\x02junk"), "E");
+    EXPECT_EQ(exchange("GET / HTTP/1.0\r\n\r\n"), "E");
+    EXPECT_TRUE(browser->loadedUrls.isEmpty());
+
+    platform::InstanceRequest request;
+    request.text = text;
+    EXPECT_EQ(exchange(platform::EncodeInstanceRequest(request)), "K");
     EXPECT_EQ(app.m_params.GetString("URL", "none"), url);
     EXPECT_EQ(browser->loadedUrls, QStringList({url}));
     EXPECT_TRUE(chat->IsWindowVisible());
+
+    // A request to show the main chat window brings a hidden one back
+    // without loading anything.
+    chat->ShowWindow(SW_HIDE);
+    request.kind = platform::InstanceRequest::kShowMainChat;
+    EXPECT_EQ(exchange(platform::EncodeInstanceRequest(request)), "K");
+    EXPECT_TRUE(chat->IsWindowVisible());
+    EXPECT_EQ(browser->loadedUrls.size(), 1);
+}
+
+TEST_F(MainFrameTest, SecondStartGivesUpOnAnInstanceThatDoesNotAnswer) {
+    // Something listens under the class name but never answers, as a
+    // stopped instance would.
+    QLocalServer silent;
+    const QString className = "SilentClass";
+    const QString path = platform::InstanceChannelPath(className);
+    QLocalServer::removeServer(path);
+    ASSERT_TRUE(silent.listen(path));
+    platform::InstanceRequest request;
+    request.text = "<PKT><GBN>0</GBN></PKT>";
+    EXPECT_FALSE(platform::HandOffToInstance(className, request, 300));
+    EXPECT_FALSE(platform::HandOffToInstance("NobodyListens", request, 300));
 }
 
 TEST_F(MainFrameTest, ShowMainChatRequestOpensOrShowsIt) {
