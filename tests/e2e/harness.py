@@ -22,10 +22,12 @@ BAD_OUTPUT = ("AddressSanitizer", "runtime error:", "LeakSanitizer", "Segmentati
 
 
 class Display:
-    """Xvfb plus icewm (taskbar at the bottom, tray on it)."""
+    """Xvfb plus icewm (taskbar at the bottom, tray on it unless `tray` is
+    false)."""
 
-    def __init__(self, width=1280, height=1024):
+    def __init__(self, width=1280, height=1024, tray=True):
         self.width, self.height = width, height
+        self.tray = tray
         self.procs = []
         self.name = None
 
@@ -45,6 +47,10 @@ class Display:
         if not self.name:
             raise RuntimeError("no X server could be started")
         self.home = tempfile.mkdtemp(prefix="velk-wm-")
+        if not self.tray:
+            os.makedirs(os.path.join(self.home, ".icewm"))
+            with open(os.path.join(self.home, ".icewm", "preferences"), "w") as f:
+                f.write("ShowTaskBar=0\nTaskBarShowTray=0\n")
         env = dict(os.environ, DISPLAY=self.name, HOME=self.home)
         wm = subprocess.Popen(["icewm"], env=env, stdout=subprocess.DEVNULL,
                               stderr=subprocess.DEVNULL)

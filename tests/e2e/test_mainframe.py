@@ -212,3 +212,27 @@ class HandOffTest(unittest.TestCase):
             self.assertEqual(prog.wait(30), 0, prog.output)
         finally:
             prog.cleanup()
+
+    def test_second_start_gives_up_on_a_stopped_instance_and_the_instance_goes_on(self):
+        prog = Program(display)
+        try:
+            first, second = f"s{time.time_ns()}", f"s{time.time_ns()}-2"
+            prog.start(f"velk://mutex=M2$url={server.url('chat_test.html')}?id={first}")
+            prog.wait_for(lambda: server.reports_of("loaded", first), what="the first page")
+            prog.signal(signal.SIGSTOP)
+            try:
+                # The second start waits a bounded time, then ends.
+                r = subprocess.run([prog.exe, f"velk://mutex=M2$url={server.url('chat_test.html')}"
+                                              f"?id={second}"],
+                                   env=prog.env(), cwd=prog.root, capture_output=True, timeout=60)
+                self.assertEqual(r.returncode, 0, r.stdout)
+            finally:
+                prog.signal(signal.SIGCONT)
+            # The instance reads the request that waited and answers a
+            # sender that is gone: it goes on all the same.
+            prog.wait_for(lambda: server.reports_of("loaded", second), what="the late hand-off")
+            self.assertTrue(prog.running())
+            prog.signal(signal.SIGTERM)
+            self.assertEqual(prog.wait(30), 0, prog.output)
+        finally:
+            prog.cleanup()
