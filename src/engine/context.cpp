@@ -14,13 +14,6 @@
 #include "platform/system.h"
 
 namespace engine {
-namespace {
-
-// Splits the framework's command line text into arguments: the quoted
-// program name first, then the arguments separated by blanks.
-QStringList SplitCommandLine(const QString& line);
-
-}  // namespace
 
 std::deque<std::function<void()>>& Queue() {
     static auto* queue = new std::deque<std::function<void()>>();
@@ -32,34 +25,6 @@ std::function<void()>& ShutdownHook() {
     return *hook;
 }
 
-namespace {
-QStringList SplitCommandLine(const QString& line) {
-    QStringList args;
-    QString cur;
-    bool quoted = false;
-    bool any = false;
-    for (QChar c : line) {
-        if (c == QLatin1Char('"')) {
-            quoted = !quoted;
-            any = true;
-        } else if (c == QLatin1Char(' ') && !quoted) {
-            if (any)
-                args << cur;
-            cur.clear();
-            any = false;
-        } else {
-            cur += c;
-            any = true;
-        }
-    }
-    if (any)
-        args << cur;
-    if (!args.isEmpty())
-        args.removeFirst();
-    return args;
-}
-}  // namespace
-
 QString ProcessType() {
     for (const QString& a : ProcessArguments()) {
         if (a.startsWith(QLatin1String("--type=")))
@@ -69,14 +34,16 @@ QString ProcessType() {
 }
 
 // The cache goes where the settings say; where that directory cannot be
-// written (an installed copy in a read-only directory) it goes to the
-// user's data directory instead.
+// written (an installed copy in a read-only directory), or belongs to the
+// package manager (under /usr, writable for the superuser all the same),
+// it goes to the user's data directory instead.
 QString UsableCachePath(const QString& requested) {
     QString path = QDir::fromNativeSeparators(requested);
     if (path.isEmpty())
         return UserDataDirectory() + QLatin1String("/cache");
     const QFileInfo info(path);
-    if (info.isDir() ? info.isWritable() : IsDirectoryWritable(info.absolutePath()))
+    const bool packaged = info.absoluteFilePath().startsWith(QLatin1String("/usr/"));
+    if (!packaged && (info.isDir() ? info.isWritable() : IsDirectoryWritable(info.absolutePath())))
         return path;
     return QDir::fromNativeSeparators(UserDataDirectory()) + QLatin1String("/cache");
 }
@@ -112,7 +79,9 @@ void SetShutdownHook(std::function<void()> hook) {
 }
 
 QStringList ProcessArguments() {
-    return SplitCommandLine(GetCommandLineW());
+    // Each argument as the process got it: a link whose text holds
+    // " --type=" is one argument that does not start with it.
+    return CommandLineArguments();
 }
 
 }  // namespace engine

@@ -292,8 +292,11 @@ void SetCommandLineForProcess(const CString& text);
 // on Windows, elsewhere the file name the program was started by (the
 // command line's first word).
 CString ExecutableMarker();
-// Whether one of the program's arguments (the words after its name on the
-// command line) is exactly `name`.
+// The program's arguments, each as the process got it (a link with spaces
+// stays one argument); for a command line given as text, its words after
+// the program's name.
+QStringList CommandLineArguments();
+// Whether one of the program's arguments is exactly `name`.
 bool HasCommandLineSwitch(const CString& name);
 
 // Window functions on handles. Each is harmless on a handle whose window no

@@ -42,6 +42,9 @@ protected:
 };
 MessageBoxPort* g_boxPort = nullptr;
 CString g_commandLine;
+// The program's arguments as the process got them, when it got them.
+QStringList g_arguments;
+bool g_argumentsKnown = false;
 
 // The real message boxes, with the button texts of a Korean desktop.
 int ShowRealMessageBox(const CString& text, const CString& caption, UINT type) {
@@ -154,10 +157,35 @@ int CWinApp::Run() {
 }
 
 namespace {
+// The registry key names a directory of the user's configuration: any
+// character that could lead out of it or into a sub-directory (separators,
+// a leading dot, control characters, and '%' itself) is written as %XX of
+// its UTF-8 bytes. Ordinary names stay as they are, so their stored values
+// are found again.
+QString ProfileDirectoryName(const QString& key) {
+    QString name;
+    for (qsizetype i = 0; i < key.size(); ++i) {
+        const QChar c = key[i];
+        const bool unsafe = c == QLatin1Char('/') || c == QLatin1Char('\\') ||
+                            c == QLatin1Char('%') || c.unicode() < 0x20 || c.unicode() == 0x7F ||
+                            (i == 0 && c == QLatin1Char('.'));
+        if (!unsafe) {
+            name += c;
+            continue;
+        }
+        for (const char b : QString(c).toUtf8())
+            name += QStringLiteral("%%1")
+                        .arg(static_cast<unsigned char>(b), 2, 16, QLatin1Char('0'))
+                        .toUpper();
+    }
+    return name;
+}
+
 QSettings OpenProfile(const CWinApp& app) {
     const QString organization =
         app.m_pszRegistryKey.isEmpty() ? app.m_pszAppName : app.m_pszRegistryKey;
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, organization, app.m_pszAppName);
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope,
+                     ProfileDirectoryName(organization), app.m_pszAppName);
 }
 QString ProfileKey(const CString& section, const CString& entry) {
     return section + QLatin1Char('/') + entry;
@@ -250,6 +278,23 @@ CString GetCommandLineW() {
 }
 void SetCommandLineForProcess(const CString& text) {
     g_commandLine = text;
+    g_argumentsKnown = false;
+}
+
+QStringList CommandLineArguments() {
+    if (g_argumentsKnown)
+        return g_arguments;
+    // A command line given as text: the words after the program's name.
+    const QString& line = g_commandLine;
+    qsizetype from = 0;
+    if (line.startsWith(QLatin1Char('"'))) {
+        const qsizetype end = line.indexOf(QLatin1Char('"'), 1);
+        from = end < 0 ? line.size() : end + 1;
+    } else {
+        from = line.indexOf(QLatin1Char(' '));
+        from = from < 0 ? line.size() : from;
+    }
+    return line.mid(from).split(QLatin1Char(' '), Qt::SkipEmptyParts);
 }
 
 CString ExecutableMarker() {
@@ -275,26 +320,21 @@ CString ExecutableMarker() {
 }
 
 bool HasCommandLineSwitch(const CString& name) {
-    const QString& line = g_commandLine;
-    qsizetype from = 0;
-    if (line.startsWith(QLatin1Char('"'))) {
-        const qsizetype end = line.indexOf(QLatin1Char('"'), 1);
-        from = end < 0 ? line.size() : end + 1;
-    } else {
-        from = line.indexOf(QLatin1Char(' '));
-        from = from < 0 ? line.size() : from;
-    }
-    const QStringList words = line.mid(from).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    return words.contains(name);
+    return CommandLineArguments().contains(name);
 }
 
 int AfxWinMain(int argc, char** argv) {
     QString line;
     if (argc > 0)
         line = QLatin1Char('"') + QString::fromLocal8Bit(argv[0]) + QLatin1Char('"');
-    for (int i = 1; i < argc; ++i)
-        line += QLatin1Char(' ') + QString::fromLocal8Bit(argv[i]);
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+        line += QLatin1Char(' ') + arguments.back();
+    }
     SetCommandLineForProcess(line);
+    g_arguments = arguments;
+    g_argumentsKnown = true;
 
     // Only the program's own name reaches the toolkit, so that neither it nor
     // the browser engine interprets the launch parameters.

@@ -226,6 +226,22 @@ TEST(Profile, ValuesRoundTripPerSectionAfterTheRegistryKeyIsSet) {
     EXPECT_EQ(app.GetProfileString("ALARM", "CFG", ""), "<PKT><A>벨크</A></PKT>");
     // The values live in the user's own configuration directory.
     EXPECT_TRUE(QDir(home.path() + "/VelkApp").exists());
+
+    // A key that would lead elsewhere names a directory of its own in there,
+    // and keeps its values apart.
+    const std::pair<QString, QString> keys[] = {{"../../escaped", "%2E.%2F..%2Fescaped"},
+                                                {"a/b\\c%d", "a%2Fb%5Cc%25d"},
+                                                {".hidden", "%2Ehidden"},
+                                                {"벨크 채팅", "벨크 채팅"}};
+    for (const auto& [key, directory] : keys) {
+        app.SetRegistryKey(key);
+        EXPECT_TRUE(app.WriteProfileInt("CHAT", "XX", 7));
+        EXPECT_TRUE(QFileInfo::exists(home.path() + "/" + directory + "/ProfileTestApp.conf"))
+            << key.toStdString();
+        EXPECT_EQ(static_cast<int>(app.GetProfileInt("CHAT", "XX", 0)), 7);
+    }
+    EXPECT_FALSE(QFileInfo::exists(QFileInfo(home.path()).dir().filePath("escaped")));
+    EXPECT_EQ(QDir(home.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 5);
 }
 
 }  // namespace

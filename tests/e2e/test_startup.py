@@ -73,6 +73,11 @@ class StartupTest(unittest.TestCase):
         self.assertEqual(os.listdir(self.prog.runtime), [])
         self.assertEqual(display.windows_named("^VelkApp$"), [])
 
+    def test_a_link_whose_text_holds_the_child_switch_starts_the_program(self):
+        # One argument that contains " --type=" is not the engine's switch.
+        self.start_and_wait_for_main_frame("velk://url=about:blank?q= --type=renderer")
+        self.assertEqual(self.end(), 0, self.prog.output)
+
     def test_sigterm_and_sigint_take_the_orderly_way_out(self):
         for sig in (signal.SIGTERM, signal.SIGINT):
             with self.subTest(signal=sig.name):
