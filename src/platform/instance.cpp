@@ -7,6 +7,8 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
@@ -77,6 +79,35 @@ void SetLastError(DWORD error) {
 namespace platform {
 namespace {
 QPointer<QLocalServer> g_server;
+QPointer<QFileSystemWatcher> g_watcher;
+
+// Whether a live instance listens at `path` (a channel left behind by one
+// that ended refuses the connection).
+bool ChannelAnswers(const QString& path) {
+    QLocalSocket probe;
+    probe.connectToServer(path);
+    const bool answers = probe.waitForConnected(1000);
+    probe.abort();
+    return answers;
+}
+
+// Watches the channels' directory until the channel under `className` is
+// gone, then opens it for this instance.
+void TakeOverWhenFree(const CString& className,
+                      std::function<void(const InstanceRequest&)> onRequest) {
+    const QString path = ChannelPath(className);
+    auto* watcher = new QFileSystemWatcher(QStringList{QFileInfo(path).absolutePath()});
+    g_watcher = watcher;
+    QObject::connect(watcher, &QFileSystemWatcher::directoryChanged, watcher,
+                     [watcher, path, className, onRequest](const QString&) {
+                         if (QFileInfo::exists(path))
+                             return;
+                         // Not deleted now: this runs inside its signal.
+                         g_watcher = nullptr;
+                         watcher->deleteLater();
+                         ListenForInstances(className, onRequest);
+                     });
+}
 
 constexpr char kMark[] = "VLKH";
 constexpr quint8 kVersion = 1;
@@ -168,16 +199,24 @@ QString InstanceChannelPath(const CString& className) {
 bool ListenForInstances(const CString& className,
                         std::function<void(const InstanceRequest&)> onRequest) {
     StopListeningForInstances();
-    auto* server = new QLocalServer();
-    server->setSocketOptions(QLocalServer::UserAccessOption);
     const QString path = ChannelPath(className);
-    if (!server->listen(path)) {
-        // A channel left behind by an instance that ended abruptly.
-        QLocalServer::removeServer(path);
-        if (!server->listen(path)) {
-            delete server;
+    // The toolkit's listen puts its socket in place of any file at the
+    // path, a live instance's channel included: look first.
+    if (QFileInfo::exists(path)) {
+        if (ChannelAnswers(path)) {
+            // Another running instance has the name: its channel stays
+            // its own, and this one takes the name over once it is free.
+            TakeOverWhenFree(className, std::move(onRequest));
             return false;
         }
+        // A channel left behind by an instance that ended abruptly.
+        QLocalServer::removeServer(path);
+    }
+    auto* server = new QLocalServer();
+    server->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!server->listen(path)) {
+        delete server;
+        return false;
     }
     QObject::connect(server, &QLocalServer::newConnection, server, [server, onRequest] {
         while (QLocalSocket* socket = server->nextPendingConnection()) {
@@ -219,6 +258,7 @@ bool ListenForInstances(const CString& className,
 }
 
 void StopListeningForInstances() {
+    delete g_watcher;
     if (g_server) {
         g_server->close();
         delete g_server;

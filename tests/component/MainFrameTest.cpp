@@ -1438,6 +1438,41 @@ TEST_F(MainFrameTest, SecondStartHandsItsParametersOverThroughTheChannel) {
     EXPECT_EQ(browser->loadedUrls.size(), 1);
 }
 
+TEST_F(MainFrameTest, AnotherInstancesChannelIsLeftAloneAndTakenOverOnceFree) {
+    const QString className = "SharedClass";
+    const QString path = platform::InstanceChannelPath(className);
+    QLocalServer::removeServer(path);
+    // Another running instance listens under the same class name.
+    auto other = std::make_unique<QLocalServer>();
+    ASSERT_TRUE(other->listen(path));
+    int handled = 0;
+    EXPECT_FALSE(platform::ListenForInstances(
+        className, [&](const platform::InstanceRequest&) { ++handled; }));
+    // Its channel is still its own.
+    {
+        QLocalSocket probe;
+        probe.connectToServer(path);
+        ASSERT_TRUE(probe.waitForConnected(2000));
+        ASSERT_TRUE(other->waitForNewConnection(2000));
+    }
+    // It ends: this instance takes the name over and is reached through it.
+    other.reset();
+    std::atomic<int> answered{-1};
+    QDeadlineTimer deadline(30000);
+    while (!QFileInfo::exists(path) && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    platform::InstanceRequest request;
+    request.text = "<PKT><GBN>0</GBN></PKT>";
+    std::thread second(
+        [&] { answered = platform::HandOffToInstance(className, request, 20000) ? 1 : 0; });
+    while (answered < 0 && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    platform::StopListeningForInstances();
+    second.join();
+    EXPECT_EQ(answered, 1);
+    EXPECT_EQ(handled, 1);
+}
+
 TEST_F(MainFrameTest, SecondStartGivesUpOnAnInstanceThatDoesNotAnswer) {
     // Something listens under the class name but never answers, as a
     // stopped instance would.
