@@ -7,7 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
-#include <QWebEngineProfile>
+#include <QWebEnginePage>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
 #include <map>
@@ -129,20 +129,25 @@ bool CefRegisterExtension(const CefString& extensionName, const CefString& javas
     }
     Extensions().push_back(ext);
 
-    engine::Context& ctx = engine::GetContext();
-    if (!ctx.profile)
-        return true;
-    QWebEngineScript script;
-    script.setName(QStringLiteral("extension:") + extensionName);
-    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    script.setWorldId(QWebEngineScript::MainWorld);
-    script.setRunsOnSubFrames(true);
-    script.setSourceCode(BuildInjectedScript(ext));
-    ctx.profile->scripts()->insert(script);
+    // Each page gets the script when it is made (InstallExtensions): a
+    // script of the whole profile is not given again to a renderer that
+    // replaced one that died, and the page would lose its bridge.
     return true;
 }
 
 namespace engine {
+
+void InstallExtensions(QWebEnginePage* page) {
+    for (const Extension& ext : Extensions()) {
+        QWebEngineScript script;
+        script.setName(QStringLiteral("extension:") + ext.name);
+        script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+        script.setWorldId(QWebEngineScript::MainWorld);
+        script.setRunsOnSubFrames(true);
+        script.setSourceCode(BuildInjectedScript(ext));
+        page->scripts().insert(script);
+    }
+}
 
 void WithScriptContext(CefRefPtr<CefBrowser> browser, const std::function<void()>& fn) {
     WithScriptContext(browser, browser ? browser->GetMainFrame() : nullptr, fn);

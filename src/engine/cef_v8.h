@@ -73,7 +73,13 @@ public:
 bool CefRegisterExtension(const CefString& extensionName, const CefString& javascriptCode,
                           CefRefPtr<CefV8Handler> handler);
 
+class QWebEnginePage;
+
 namespace engine {
+// Gives `page` the code of every registered extension, to run in each of
+// its documents and frames before their own scripts.
+void InstallExtensions(QWebEnginePage* page);
+
 // Runs `fn` with the script context of `frame` in `browser` (by default
 // its main frame) as the current one (for the engine's bridge and for
 // tests).

@@ -3,6 +3,7 @@
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QMenu>
+#include <QTimer>
 #include <QWebChannel>
 #include <QWebEngineCertificateError>
 #include <QWebEngineHistory>
@@ -231,6 +232,7 @@ void QtBrowser::Attach(QWebEnginePage* page) {
     m_channel = new QWebChannel(page);
     m_channel->registerObject(QStringLiteral("velkBridge"), m_channelObject);
     page->setWebChannel(m_channel, QWebEngineScript::MainWorld);
+    InstallExtensions(page);
 
     QObject::connect(page, &QWebEnginePage::loadingChanged, page,
                      [this](const QWebEngineLoadingInfo& info) { OnLoadingChanged(info); });
@@ -254,6 +256,47 @@ void QtBrowser::Attach(QWebEnginePage* page) {
                      [this](QWebEngineNewWindowRequest& request) { OnNewWindow(request); });
     QObject::connect(page, &QWebEnginePage::windowCloseRequested, page,
                      [this] { CloseBrowser(false); });
+    QObject::connect(page, &QWebEnginePage::renderProcessTerminated, page,
+                     [this](QWebEnginePage::RenderProcessTerminationStatus, int) {
+                         // Later: the page is not to be reloaded from inside
+                         // the engine's report of its end.
+                         CefRefPtr<QtBrowser> self(this);
+                         QTimer::singleShot(0, m_page, [self] { self->OnRendererGone(); });
+                     });
+}
+
+// A page whose renderer ended (crashed, killed) is loaded again, a few
+// times a minute at most; after that a short page says that it stopped and
+// offers to load it again. The window, its browser and its bridge stay.
+void QtBrowser::OnRendererGone() {
+    if (m_closed || !m_page)
+        return;
+    constexpr qint64 kWindowMs = 60000;
+    constexpr size_t kReloadsPerWindow = 3;
+    const qint64 now = m_rendererClock.isValid() ? m_rendererClock.elapsed() : 0;
+    if (!m_rendererClock.isValid())
+        m_rendererClock.start();
+    while (!m_rendererLosses.empty() && now - m_rendererLosses.front() > kWindowMs)
+        m_rendererLosses.pop_front();
+    m_rendererLosses.push_back(now);
+    if (m_rendererLosses.size() <= kReloadsPerWindow) {
+        m_page->triggerAction(QWebEnginePage::Reload);
+        return;
+    }
+    const QUrl lost = m_page->url();
+    const QString address = lost.toString(QUrl::FullyEncoded).toHtmlEscaped();
+    m_page->setHtml(
+        QStringLiteral(
+            "<!doctype html><html lang=\"ko\"><head><meta charset=\"utf-8\"><style>"
+            "html,body{height:100%;margin:0}body{display:flex;flex-direction:column;"
+            "align-items:center;justify-content:center;font-family:sans-serif;color:#333}"
+            "a{display:block;width:60%;max-width:320px;padding:24px "
+            "0;margin-top:16px;text-align:center;"
+            "background:#1f5fbf;color:#fff;text-decoration:none;border-radius:6px}"
+            "</style></head><body><p>페이지가 멈췄습니다.</p>"
+            "<a id=\"reload\" href=\"%1\">다시 불러오기</a></body></html>")
+            .arg(address),
+        QUrl(QStringLiteral("about:blank")));
 }
 
 QtBrowser::~QtBrowser() = default;

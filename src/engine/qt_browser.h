@@ -6,10 +6,12 @@
 // Threading: user-interface thread.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QStringList>
 #include <QWebEnginePage>
 #include <QWebEngineView>
+#include <deque>
 
 #include "engine/cef_client.h"
 #include "engine/channel_object.h"
@@ -136,6 +138,7 @@ private:
     void Attach(QWebEnginePage* page);
     void OnLoadingChanged(const QWebEngineLoadingInfo& info);
     void OnNewWindow(QWebEngineNewWindowRequest& request);
+    void OnRendererGone();
     void Finish();
     template <class H, class F>
     void Notify(CefRefPtr<H> (CefClient::*getter)(), F&& call);
@@ -158,6 +161,8 @@ private:
     QWebChannel* m_channel = nullptr;          // owned by the page
     ChannelObject* m_channelObject = nullptr;  // owned by the page
     CefRefPtr<QtBrowser> m_devTools;
+    QElapsedTimer m_rendererClock;
+    std::deque<qint64> m_rendererLosses;  // times the renderer ended, recent ones
 
     IMPLEMENT_REFCOUNTING(QtBrowser);
 };
