@@ -3,7 +3,6 @@
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QMenu>
-#include <QTimer>
 #include <QWebChannel>
 #include <QWebEngineCertificateError>
 #include <QWebEngineHistory>
@@ -261,7 +260,7 @@ void QtBrowser::Attach(QWebEnginePage* page) {
                          // Later: the page is not to be reloaded from inside
                          // the engine's report of its end.
                          CefRefPtr<QtBrowser> self(this);
-                         QTimer::singleShot(0, m_page, [self] { self->OnRendererGone(); });
+                         QueueCallback([self] { self->OnRendererGone(); });
                      });
 }
 
