@@ -584,7 +584,10 @@ void QtBrowser::ShowContextMenu(const QPoint& globalPos, const QPoint& localPos)
     if (m_closed || !m_view || !m_client)
         return;
     CefRefPtr<CefContextMenuHandler> handler = m_client->GetContextMenuHandler();
-    QMenu* standard = m_view->createStandardContextMenu();
+    // The standard menu belongs to the view: when the browser closes while
+    // the menu is open, the view takes it along, and it is not ours to
+    // delete any more.
+    QPointer<QMenu> standard = m_view->createStandardContextMenu();
     CefRefPtr<CefMenuModel> model = CefMenuModel::Create();
     int i = 0;
     for (QAction* a : standard->actions()) {
@@ -599,7 +602,7 @@ void QtBrowser::ShowContextMenu(const QPoint& globalPos, const QPoint& localPos)
     if (handler)
         handler->OnBeforeContextMenu(this, this, params, model);
     if (model->GetCount() == 0) {
-        delete standard;
+        delete standard.data();
         return;
     }
     QMenu menu;
@@ -617,7 +620,7 @@ void QtBrowser::ShowContextMenu(const QPoint& globalPos, const QPoint& localPos)
     if (chosen && !chosen->data().isNull() && handler && !m_closed) {
         handler->OnContextMenuCommand(this, this, params, chosen->data().toInt(), 0);
     }
-    delete standard;
+    delete standard.data();
 }
 
 void QtBrowser::CloseAll() {
