@@ -68,6 +68,9 @@ void ExpectedParameters(const QString& line, const QString& marker, CPacket& par
         if (i >= t.size() || i + 1 == t.size()) {
             return;  // no '=' after the key, or an empty value
         }
+        if (key == QLatin1String("PKT")) {
+            return;  // the packet's root is never a key
+        }
         params.SetString(key, t.mid(i + 1));
     };
     for (qsizetype i = scheme + 3; i < line.size(); ++i) {

@@ -30,6 +30,11 @@ void StorePair(QStringView token, CPacket& params) {
     }
     // The value runs to the end of the token and may hold further '=' characters.
     const QString key = AsciiUpper(token.sliced(keyStart, equals - keyStart).toString());
+    // A field named after the packet's own root would take the whole packet
+    // with it (every parameter, and the instance names added later): any
+    // page could empty the parameters with a link. It is not stored.
+    if (key == QLatin1String("PKT"))
+        return;
     params.SetString(key, token.sliced(equals + 1).toString());
 }
 

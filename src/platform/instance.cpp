@@ -144,7 +144,16 @@ QByteArray EncodeInstanceRequest(const InstanceRequest& request) {
         PutLength(out, static_cast<quint32>(t.size()), 2);
         out += t;
     }
-    const QByteArray text = request.text.toUtf8().left(kMaxInstanceText);
+    QByteArray text = request.text.toUtf8();
+    if (text.size() > kMaxInstanceText) {
+        // Cut on a character's boundary: drop the continuation bytes and the
+        // lead byte of a character that does not fit whole.
+        text.truncate(kMaxInstanceText);
+        while (!text.isEmpty() && (static_cast<quint8>(text.back()) & 0xC0) == 0x80)
+            text.chop(1);
+        if (!text.isEmpty() && static_cast<quint8>(text.back()) >= 0xC0)
+            text.chop(1);
+    }
     PutLength(out, static_cast<quint32>(text.size()), 4);
     out += text;
     return out;

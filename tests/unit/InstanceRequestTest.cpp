@@ -36,6 +36,16 @@ TEST(InstanceRequest, RoundTripsWhateverPiecesItArrivesIn) {
     EXPECT_TRUE(buffer.isEmpty());
 }
 
+TEST(InstanceRequest, AnOverlongTextIsCutBetweenCharacters) {
+    InstanceRequest sent;
+    sent.text =
+        QString(platform::kMaxInstanceText - 1, QLatin1Char('a')) + QString::fromUtf8("한국");
+    QByteArray buffer = EncodeInstanceRequest(sent);
+    InstanceRequest got;
+    ASSERT_EQ(DecodeInstanceRequest(buffer, &got), DecodeResult::kComplete);
+    EXPECT_EQ(got.text, QString(platform::kMaxInstanceText - 1, QLatin1Char('a')));
+}
+
 TEST(InstanceRequest, RefusesWhatIsNotARequestOfThisVersion) {
     const QByteArray good = EncodeInstanceRequest(InstanceRequest{});
     const auto with = [&](qsizetype at, const QByteArray& bytes) {

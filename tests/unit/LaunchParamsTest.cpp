@@ -81,6 +81,9 @@ TEST(LaunchParamsGrammar, TokensAndKeys) {
                          {EXE "://Url=MiXed$kEy_é1=v$é=ü", true,
                           "<PKT><GBN>0</GBN><URL>MiXed</URL><KEY_é1>v</KEY_é1><é>ü</é></PKT>"},
                          {EXE "://url=a$URL=b", true, "<PKT><GBN>0</GBN><URL>b</URL></PKT>"},
+                         // The packet's root is no key: it would empty the packet.
+                         {EXE "://url=a$pkt=1$mutex=M", true,
+                          "<PKT><GBN>0</GBN><URL>a</URL><MUTEX>M</MUTEX></PKT>"},
                          // Blanks are not trimmed.
                          {EXE "://a= b $ c=d", true, "<PKT><GBN>0</GBN><A> b </A>< C>d</ C></PKT>"},
                      });
