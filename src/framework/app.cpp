@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
+#include <utility>
 
 #include "framework/internal.h"
 
@@ -281,20 +282,28 @@ void SetCommandLineForProcess(const CString& text) {
     g_argumentsKnown = false;
 }
 
+namespace {
+// The command line's first word (the program's name, quoted or not) and
+// the position just after it.
+std::pair<QString, qsizetype> ProgramNameOf(const QString& line) {
+    if (line.startsWith(QLatin1Char('"'))) {
+        const qsizetype end = line.indexOf(QLatin1Char('"'), 1);
+        if (end < 0)
+            return {line.mid(1), line.size()};
+        return {line.mid(1, end - 1), end + 1};
+    }
+    qsizetype end = line.indexOf(QLatin1Char(' '));
+    end = end < 0 ? line.size() : end;
+    return {line.left(end), end};
+}
+}  // namespace
+
 QStringList CommandLineArguments() {
     if (g_argumentsKnown)
         return g_arguments;
     // A command line given as text: the words after the program's name.
-    const QString& line = g_commandLine;
-    qsizetype from = 0;
-    if (line.startsWith(QLatin1Char('"'))) {
-        const qsizetype end = line.indexOf(QLatin1Char('"'), 1);
-        from = end < 0 ? line.size() : end + 1;
-    } else {
-        from = line.indexOf(QLatin1Char(' '));
-        from = from < 0 ? line.size() : from;
-    }
-    return line.mid(from).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const qsizetype from = ProgramNameOf(g_commandLine).second;
+    return g_commandLine.mid(from).split(QLatin1Char(' '), Qt::SkipEmptyParts);
 }
 
 CString ExecutableMarker() {
@@ -304,15 +313,7 @@ CString ExecutableMarker() {
     // The name the program was started by, as the command line's first
     // word has it: a link in bin/ or a renamed copy has a name of its own,
     // which the executable's real file name would not find.
-    const QString& line = g_commandLine;
-    QString first;
-    if (line.startsWith(QLatin1Char('"'))) {
-        const qsizetype end = line.indexOf(QLatin1Char('"'), 1);
-        first = line.mid(1, end < 0 ? -1 : end - 1);
-    } else {
-        first = line.section(QLatin1Char(' '), 0, 0);
-    }
-    QString name = QFileInfo(first).fileName();
+    QString name = QFileInfo(ProgramNameOf(g_commandLine).first).fileName();
     if (name.isEmpty() && QCoreApplication::instance())
         name = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
     return name.isEmpty() ? QStringLiteral(".exe") : name;
