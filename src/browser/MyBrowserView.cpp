@@ -128,7 +128,11 @@ void CMyBrowserView::OnBrowserCreated(CefBrowser* browser) {
     HWND h = m_browser->GetHost()->GetWindowHandle();
     RevokeDragDrop(GetWindow(h, GW_CHILD));
 
-    SetTimer(TIMER_PAGE_QUEUE, 100);
+    // Delivery ticks fall every 100 ms from now on; they are counted from
+    // here, and the timer runs only while packets wait (see StartQueueTicks).
+    m_queueTickMs = GetTickCount64();
+    if (!m_pageQueue.IsEmpty())
+        StartQueueTicks();
     SetTimer(TIMER_LOAD_WATCH, 5000);
 
     RECT r;
@@ -190,8 +194,37 @@ void CMyBrowserView::ExecuteScript(const CefString& code) {
 }
 
 void CMyBrowserView::EnqueueForPage(CPacket* packet) {
-    std::lock_guard<std::mutex> lock(m_pageQueue.m_lock);
-    m_pageQueue.AddTail(packet);
+    {
+        std::lock_guard<std::mutex> lock(m_pageQueue.m_lock);
+        m_pageQueue.AddTail(packet);
+    }
+    if (!m_queueTicking && m_browser)
+        StartQueueTicks();
+}
+
+// The page gets its packets on the ticks of a 100 ms timer that runs from
+// the browser's arrival. A tick with nothing to deliver does nothing, so
+// the timer is set only while packets wait: the first one waits for the
+// tick that would have fallen next, and the page sees the same times as
+// with a timer that never stops, while an idle window never wakes.
+void CMyBrowserView::StartQueueTicks() {
+    const ULONGLONG since = GetTickCount64() - m_queueTickMs;
+    SetTimer(TIMER_PAGE_QUEUE, static_cast<UINT>(kPageQueueMs - since % kPageQueueMs));
+    m_queueTicking = true;
+    m_queueFirstWait = true;
+}
+
+void CMyBrowserView::OnQueueTick() {
+    m_queueTickMs = GetTickCount64();
+    DeliverNextToPage();
+    if (m_pageQueue.IsEmpty()) {
+        KillTimer(TIMER_PAGE_QUEUE);
+        m_queueTicking = false;
+    } else if (m_queueFirstWait) {
+        // From the first tick on, the timer runs every 100 ms again.
+        SetTimer(TIMER_PAGE_QUEUE, kPageQueueMs);
+        m_queueFirstWait = false;
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -430,7 +463,7 @@ void CMyBrowserView::OnPaint() {
 
 void CMyBrowserView::OnTimer(UINT_PTR id) {
     if (id == TIMER_PAGE_QUEUE) {
-        DeliverNextToPage();
+        OnQueueTick();
     } else if (id == TIMER_LOAD_WATCH) {
         KillTimer(TIMER_LOAD_WATCH);
         if (m_browser && m_browser->IsLoading()) {

@@ -49,6 +49,7 @@ class CMyBrowserView : public CWnd {
 public:
     // Page delivery, every 100 ms, and the watch on a page that keeps loading.
     static constexpr UINT_PTR TIMER_PAGE_QUEUE = 50001;
+    static constexpr UINT kPageQueueMs = 100;
     static constexpr UINT_PTR TIMER_LOAD_WATCH = 50002;
 
     CMyBrowserView();
@@ -72,6 +73,9 @@ public:
     CefString m_url;                     // the address last given to Navigate
     int m_autoScale = 0;                 // 0: the zoom does not follow the height
     int m_baseHeight = 0;                // client height - 2 when the browser arrived
+    bool m_queueTicking = false;         // TIMER_PAGE_QUEUE is set
+    bool m_queueFirstWait = false;       // it waits for the first tick, not 100 ms
+    ULONGLONG m_queueTickMs = 0;         // when the delivery tick last fell
 
     BOOL PreCreateWindow(CREATESTRUCT& cs) override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -93,4 +97,6 @@ private:
     void OpenSideWindow(CPacket& packet);
     void ApplyZoom(CPacket& packet);
     void DeliverNextToPage();
+    void StartQueueTicks();
+    void OnQueueTick();
 };

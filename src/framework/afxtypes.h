@@ -15,6 +15,7 @@ using WPARAM = std::uintptr_t;
 using LPARAM = std::intptr_t;
 using LRESULT = std::intptr_t;
 using DWORD = std::uint32_t;
+using ULONGLONG = std::uint64_t;
 using WORD = std::uint16_t;
 using BYTE = std::uint8_t;
 using LONG = long;

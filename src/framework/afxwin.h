@@ -301,6 +301,8 @@ bool HasCommandLineSwitch(const CString& name);
 
 // Window functions on handles. Each is harmless on a handle whose window no
 // longer exists.
+// Milliseconds on the clock that drives the window timers.
+ULONGLONG GetTickCount64();
 BOOL IsWindow(HWND h);
 LRESULT SendMessage(HWND h, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL PostMessage(HWND h, UINT message, WPARAM wParam, LPARAM lParam);

@@ -15,6 +15,7 @@ namespace framework {
 void SetWindowTimer(HWND h, UINT_PTR id, UINT elapseMs);
 bool KillWindowTimer(HWND h, UINT_PTR id);
 void KillAllWindowTimers(HWND h);
+bool IsWindowTimerSet(HWND h, UINT_PTR id);
 
 // True once the quit message has been posted; its exit code.
 bool QuitPosted();

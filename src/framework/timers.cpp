@@ -98,9 +98,17 @@ void KillAllWindowTimers(HWND h) {
     Reschedule();
 }
 
+bool IsWindowTimerSet(HWND h, UINT_PTR id) {
+    return Table().count({h, id}) > 0;
+}
+
 void TimersClockChanged() {
     g_callbackSet = false;
     Reschedule();
 }
 
 }  // namespace framework
+
+ULONGLONG GetTickCount64() {
+    return static_cast<ULONGLONG>(framework::CurrentClock().NowMs());
+}

@@ -14,6 +14,7 @@
 #include "app/VelkSTKApp.h"
 #include "browser/MyBrowserFrame.h"
 #include "browser/MyBrowserView.h"
+#include "framework/internal.h"
 #include "packet/Packet.h"
 #include "platform/desktop.h"
 #include "shared/Messages.h"
@@ -226,6 +227,38 @@ TEST_F(BrowserViewTest, EveryQueuedAnswerArrivesInOrder) {
     }
     clock.Advance(1000);
     EXPECT_EQ(browser->scripts.size(), static_cast<size_t>(count));
+}
+
+// Delivery ticks fall every 100 ms from the browser's arrival, but the
+// timer is set only while answers wait: an idle window has nothing to wake.
+TEST_F(BrowserViewTest, DeliveryKeepsTheTicksOfItsTimerButSleepsWhenNothingWaits) {
+    ObservedFrame* frame = Open("");
+    CefRefPtr<FakeBrowser> browser = Attach(frame);
+    const HWND view = frame->m_view.m_hWnd;
+    auto ticking = [&] {
+        return framework::IsWindowTimerSet(view, CMyBrowserView::TIMER_PAGE_QUEUE);
+    };
+    EXPECT_FALSE(ticking());
+    clock.Advance(250);
+    FromPage(*browser, Command(19, "<CALL>1</CALL>"));
+    EXPECT_TRUE(ticking());
+    clock.Advance(49);
+    EXPECT_TRUE(browser->scripts.empty()) << "the answer waits for the tick at 300 ms";
+    clock.Advance(1);
+    EXPECT_EQ(browser->scripts.size(), 1u);
+    EXPECT_FALSE(ticking());
+
+    // Three answers queued between ticks: one per tick, on the same beat.
+    clock.Advance(1030);
+    for (int i = 0; i < 3; ++i)
+        FromPage(*browser, Command(19, "<CALL>1</CALL>"));
+    const std::vector<std::pair<int, size_t>> steps = {{69, 1}, {1, 2},   {99, 2},
+                                                       {1, 3},  {100, 4}, {500, 4}};
+    for (const auto& [ms, expected] : steps) {
+        clock.Advance(ms);
+        EXPECT_EQ(browser->scripts.size(), expected) << "after " << ms << " ms more";
+    }
+    EXPECT_FALSE(ticking());
 }
 
 TEST_F(BrowserViewTest, AnswerTextIsEscapedSoTheCallStaysOneStatement) {
