@@ -134,6 +134,11 @@ void CMyBrowserFrame::OnTimer(UINT_PTR id) {
             break;
         case TIMER_DELIVER_URI:
             DeliverPendingUri();
+            // An address comes only with the start's own parameters (a
+            // hand-off brings the URL alone): once none is pending, none
+            // ever will be, and the timer would only wake an idle window.
+            if (!ShellApp().m_params.Contains(QStringLiteral("URI")))
+                KillTimer(TIMER_DELIVER_URI);
             break;
         default:
             break;
