@@ -1,6 +1,9 @@
 """Start-up time, memory and idle CPU of the shell beside a bare Qt
 WebEngine view loading the same page, in the same run, on a virtual
-display. Prints a table. Usage: python3 bench/startup_bench.py [RUNS]"""
+display. Each run starts every case once, one after the other, so that the
+cases share the machine's state; the table gives the median of the runs
+and their range. Usage: python3 bench/startup_bench.py [RUNS] [CASE...]
+(a case is picked by a word of its name, e.g. "1" or "3")."""
 
 import http.server
 import os
@@ -105,7 +108,8 @@ def run(cmd, env, expect, cwd):
 
 
 def main():
-    runs = int(sys.argv[1]) if len(sys.argv) > 1 else 3
+    runs = int(sys.argv[1]) if len(sys.argv) > 1 else 5
+    picked = sys.argv[2:]
     httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
     threading.Thread(target=httpd.serve_forever, daemon=True).start()
     base = f"http://127.0.0.1:{httpd.server_address[1]}/start.html"
@@ -129,6 +133,7 @@ def main():
         ("shell, 3 chat windows", [os.path.join(work, "VelkSTKApp"),
                                    f"x://url={base}?view=0&more=2"], 3),
     ]
+    cases = [c for c in cases if not picked or any(w in c[0].split(", ")[1].split() for w in picked)]
     for _ in range(runs):
         for name, cmd, expect in cases:
             shutil.rmtree(os.path.join(work, "cache"), ignore_errors=True)
@@ -136,12 +141,16 @@ def main():
             e = dict(env, HOME=home, XDG_CONFIG_HOME=home + "/c", XDG_DATA_HOME=home + "/d")
             results.setdefault(name, []).append(run(cmd, e, expect, work))
             shutil.rmtree(home, ignore_errors=True)
-    print(f"{'case':24} {'first load ms':>14} {'all loaded ms':>14} {'RSS MB':>8} {'PSS MB':>8} {'idle CPU %':>10}")
+    print(f"median (min-max) of {runs} runs")
+    print(f"{'case':28} {'first load ms':>16} {'all loaded ms':>16} {'RSS MB':>12} {'PSS MB':>12} {'idle CPU %':>15}")
     for name, rs in results.items():
-        def med(i):
-            vals = [r[i] for r in rs if r[i] is not None]
-            return statistics.median(vals) if vals else float("nan")
-        print(f"{name:24} {med(0) * 1000:14.0f} {med(1) * 1000:14.0f} {med(2):8.0f} {med(3):8.0f} {med(4):10.2f}")
+        def cell(i, scale, fmt):
+            vals = [r[i] * scale for r in rs if r[i] is not None]
+            if not vals:
+                return "-"
+            return f"{statistics.median(vals):{fmt}} ({min(vals):{fmt}}-{max(vals):{fmt}})"
+        print(f"{name:28} {cell(0, 1000, '.0f'):>16} {cell(1, 1000, '.0f'):>16} {cell(2, 1, '.0f'):>12}"
+              f" {cell(3, 1, '.0f'):>12} {cell(4, 1, '.2f'):>15}")
     httpd.shutdown()
     if xvfb:
         xvfb.terminate()

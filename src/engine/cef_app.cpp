@@ -77,7 +77,7 @@ bool CefInitialize(const CefMainArgs&, const CefSettings& settings, CefRefPtr<Ce
 
     // The engine reads its switches from this variable only (it ignores the
     // process's arguments while the variable is set), once, when its first
-    // profile is created below.
+    // profile is created (StartEngine).
     ctx.chromiumFlags = engine::BuildChromiumFlags(settings, cmd);
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", ctx.chromiumFlags);
     if (settings.no_sandbox)
@@ -85,22 +85,14 @@ bool CefInitialize(const CefMainArgs&, const CefSettings& settings, CefRefPtr<Ce
 
     const QString cachePath = engine::UsableCachePath(settings.cache_path);
     QDir().mkpath(cachePath);
-    auto* profile = new QWebEngineProfile(QStringLiteral("VelkSTKApp"));
-    profile->setPersistentStoragePath(cachePath);
-    profile->setCachePath(cachePath + QLatin1String("/Cache"));
-    profile->setPersistentCookiesPolicy(settings.persist_session_cookies
-                                            ? QWebEngineProfile::ForcePersistentCookies
-                                            : QWebEngineProfile::AllowPersistentCookies);
-    if (!settings.accept_language_list.isEmpty()) {
-        profile->setHttpAcceptLanguage(settings.accept_language_list);
-    }
-    profile->settings()->setDefaultTextEncoding(QStringLiteral("UTF-8"));
-
     ctx.settings = settings;
     ctx.settings.cache_path = QDir::toNativeSeparators(cachePath);
     ctx.app = app;
-    ctx.profile = profile;
     ctx.initialized = true;
+    // The engine itself starts on the message loop's first pass: its start
+    // takes a few hundred milliseconds, which then run while the
+    // application's first windows wait for their timers, not before them.
+    engine::QueueCallback(engine::StartEngine);
     // Browser views draw through the GPU path: windows that may hold one
     // are made for it from the start.
     framework::SetTopLevelWindowsComposited(true);
@@ -122,6 +114,29 @@ bool CefInitialize(const CefMainArgs&, const CefSettings& settings, CefRefPtr<Ce
     }
     return true;
 }
+
+namespace engine {
+
+void StartEngine() {
+    Context& ctx = GetContext();
+    if (!ctx.initialized || ctx.profile)
+        return;
+    const CefSettings& settings = ctx.settings;
+    const QString cachePath = QDir::fromNativeSeparators(settings.cache_path);
+    auto* profile = new QWebEngineProfile(QStringLiteral("VelkSTKApp"));
+    profile->setPersistentStoragePath(cachePath);
+    profile->setCachePath(cachePath + QLatin1String("/Cache"));
+    profile->setPersistentCookiesPolicy(settings.persist_session_cookies
+                                            ? QWebEngineProfile::ForcePersistentCookies
+                                            : QWebEngineProfile::AllowPersistentCookies);
+    if (!settings.accept_language_list.isEmpty()) {
+        profile->setHttpAcceptLanguage(settings.accept_language_list);
+    }
+    profile->settings()->setDefaultTextEncoding(QStringLiteral("UTF-8"));
+    ctx.profile = profile;
+}
+
+}  // namespace engine
 
 void CefDoMessageLoopWork() {
     auto& queue = engine::Queue();

@@ -28,6 +28,10 @@ Context& GetContext();
 // Queues a client callback for the next CefDoMessageLoopWork and wakes the
 // application's message loop.
 void QueueCallback(std::function<void()> callback);
+// Starts the engine (makes its browser profile) unless it runs already;
+// CefInitialize has it done on the message loop's first pass, and whatever
+// needs the engine earlier starts it.
+void StartEngine();
 // Hooks that the browser part of the engine registers to tear its browsers
 // down before the profile goes.
 void SetShutdownHook(std::function<void()> hook);

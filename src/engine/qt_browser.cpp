@@ -60,6 +60,7 @@ protected:
 bool CreateEngineBrowser(const CefWindowInfo& info, CefRefPtr<CefClient> client,
                          const CefString& url, const CefBrowserSettings& settings) {
     Context& ctx = GetContext();
+    StartEngine();
     if (!ctx.initialized || !ctx.profile)
         return false;
     if (info.parent_window && !IsWindow(info.parent_window))

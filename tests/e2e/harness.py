@@ -278,6 +278,9 @@ class PageServer:
         self.reports = []
         self.commands = {}
         self.requests = []
+        # When each request arrived, on the monotonic clock in milliseconds
+        # (the clock of the window recorder), with its path.
+        self.arrivals = []
         self.lock = threading.Lock()
 
         class Handler(http.server.SimpleHTTPRequestHandler):
@@ -301,6 +304,7 @@ class PageServer:
             def do_GET(self):
                 with server_self.lock:
                     server_self.requests.append((self.path, dict(self.headers)))
+                    server_self.arrivals.append((time.monotonic() * 1000, self.path))
                 if self.path.startswith("/cmd?"):
                     import urllib.parse
                     page = urllib.parse.parse_qs(self.path.split("?", 1)[1]).get("id", [""])[0]
