@@ -46,6 +46,30 @@ QString ChannelPath(const CString& className) {
 // The reply to a handled request: one byte.
 constexpr char kHandled = 'K';
 
+// Held while an instance looks at a channel's name and opens it: two
+// instances that find the name free at the same moment would otherwise
+// both open it, and the later socket would take the path from the earlier.
+// The lock is on the channels' directory, so it leaves no file behind.
+class ChannelNameLock {
+public:
+    explicit ChannelNameLock(const QString& channelPath)
+        : m_fd(::open(QFile::encodeName(QFileInfo(channelPath).absolutePath()).constData(),
+                      O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        // A directory that cannot be opened leaves the name unguarded.
+        if (m_fd >= 0)
+            ::flock(m_fd, LOCK_EX);
+    }
+    ~ChannelNameLock() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    ChannelNameLock(const ChannelNameLock&) = delete;
+    ChannelNameLock& operator=(const ChannelNameLock&) = delete;
+
+private:
+    int m_fd;
+};
+
 }  // namespace
 
 HANDLE CreateMutexW(void*, BOOL, const CString& name) {
@@ -209,6 +233,7 @@ bool ListenForInstances(const CString& className,
                         std::function<void(const InstanceRequest&)> onRequest) {
     StopListeningForInstances();
     const QString path = ChannelPath(className);
+    const ChannelNameLock lock(path);
     // The toolkit's listen puts its socket in place of any file at the
     // path, a live instance's channel included: look first.
     if (QFileInfo::exists(path)) {
