@@ -74,7 +74,7 @@ void ChannelObject::callBatch(const QJsonArray& calls) {
     // document of the top frame.
     CefRefPtr<CefFrame> top;
     CefRefPtr<CefFrame> relayed;
-    for (const QJsonValue& entry : calls) {
+    for (const auto& entry : calls) {
         // A call may close the browser.
         if (!m_browser)
             return;
