@@ -2,6 +2,7 @@
 
 #include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QDataStream>
 #include <QMenu>
 #include <QWebChannel>
 #include <QWebEngineCertificateError>
@@ -36,6 +37,17 @@ double ZoomFactorOfLevel(double level) {
     if (!std::isfinite(factor))
         return level > 0 ? 5.0 : 0.25;
     return std::clamp(factor, 0.25, 5.0);
+}
+
+// Gives `page` new engine contents that take over its history (its
+// settings, scripts and web channel stay with the page); they start loading
+// its current entry. Nothing happens to a page without history.
+void RenewContents(QWebEnginePage* page) {
+    QByteArray history;
+    QDataStream out(&history, QIODevice::WriteOnly);
+    out << *page->history();
+    QDataStream in(history);
+    in >> *page->history();
 }
 
 constexpr int kDefaultPopupWidth = 800;
@@ -267,7 +279,9 @@ void QtBrowser::Attach(QWebEnginePage* page) {
 
 // A page whose renderer ended (crashed, killed) is loaded again, a few
 // times a minute at most; after that a short page says that it stopped and
-// offers to load it again. The window, its browser and its bridge stay.
+// offers to load it again. The window, its browser, its bridge and its
+// history stay; a page that another page opened no longer has that opener
+// (window.opener), which belonged to the old contents.
 void QtBrowser::OnRendererGone() {
     if (m_closed || !m_page)
         return;
@@ -279,11 +293,27 @@ void QtBrowser::OnRendererGone() {
     while (!m_rendererLosses.empty() && now - m_rendererLosses.front() > kWindowMs)
         m_rendererLosses.pop_front();
     m_rendererLosses.push_back(now);
+    const QUrl lost = m_page->url();
+    // The page is loaded again in new engine contents, not in the ones whose
+    // renderer ended. The engine gives a frame the page's scripts (the bridge
+    // among them) over a connection that it keeps under the frame's address,
+    // and loading contents again after their renderer ended leaves such a
+    // connection behind for the frame that ended, which is then freed. The
+    // next frame made at that address (the second of two pages that lost
+    // their renderer together, loaded again right after the first) gets its
+    // scripts over that stale connection, which leads nowhere, and its page
+    // comes without the bridge. New contents that take over the page's
+    // history have frames of their own, and the old ones go without being
+    // loaded again. The developer tools stay with the contents they were
+    // opened on: a page with them, or of them, keeps its contents.
+    if (!m_page->devToolsPage() && !m_page->inspectedPage())
+        RenewContents(m_page);
     if (m_rendererLosses.size() <= kReloadsPerWindow) {
+        // As a reload: new contents would take the page from the cache
+        // without asking whether it changed.
         m_page->triggerAction(QWebEnginePage::Reload);
         return;
     }
-    const QUrl lost = m_page->url();
     const QString address = lost.toString(QUrl::FullyEncoded).toHtmlEscaped();
     m_page->setHtml(
         QStringLiteral(

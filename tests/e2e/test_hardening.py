@@ -1,7 +1,7 @@
 """What comes from outside and what dies under the program: window names
 that try to lead out of the user's configuration directory, two instances
-under one class name, and the renderer of an alarm popup's page lost while
-the popup is on screen."""
+under one class name, the renderer of an alarm popup's page lost while the
+popup is on screen, and two pages that lose their renderers at once."""
 
 import hashlib
 import os
@@ -249,6 +249,77 @@ class PopupRendererLossTest(ProgramTest):
             self.assertEqual(display.windows_named("^알림 시험$", visible_only=True), [wid])
         finally:
             recorder.stop()
+
+
+class TwoPagesRendererLossTest(ProgramTest):
+    """The chat page and a popup lose their renderers together, twice; each
+    time each page comes back once, with its bridge from the start, and the
+    bridge answers."""
+
+    def start(self):
+        with open(os.path.join(self.prog.dir, "app.ini"), "w", encoding="utf-8") as f:
+            f.write("[APP]\nXX=0\nYY=0\nWW=600\nHH=400\nLMW=300\nLMH=200\n")
+        self.prog.start(f"velk://url={server.url('chat_test.html')}?id={self.page}")
+        self.prog.wait_for(lambda: server.reports_of("loaded", self.page), what="the chat page")
+
+    def kill_every_renderer(self, pages, load):
+        """Kills every renderer of the program once `pages` have had `load` - 1
+        loads; each of them must come back with load `load`."""
+        for p in pages:
+            self.prog.wait_for(lambda: len(server.reports_of("bridge", p)) == load - 1,
+                               what=f"load {load - 1} of {p}")
+        victims = renderers(self.prog.proc.pid)
+        self.assertTrue(victims)
+        for pid in victims:
+            os.kill(pid, signal.SIGKILL)
+        for p in pages:
+            self.prog.wait_for(lambda: len(server.reports_of("bridge", p)) >= load,
+                               what=f"load {load} of {p}")
+        # Each page's scripts found the bridge on every load.
+        self.assertEqual({p: server.reports_of("bridge", p) for p in pages},
+                         {p: ["object"] * load for p in pages})
+
+    def chat_page_answers(self, call):
+        server.push(self.page, f"send(pkt(19, {{CALL: {call}}}))")
+        self.prog.wait_for(lambda: any(f"<CALL>{call}</CALL>" in r
+                                       for r in server.reports_of("jsrecv", self.page)),
+                           what=f"the chat page's answer {call}")
+
+    def test_a_page_popup_and_the_chat_page_sharing_a_renderer_come_back_with_their_bridges(self):
+        self.start()
+        popup = self.page + "-pp"
+        # A window.open of the chat page, in the chat page's renderer.
+        server.push(self.page, f"window.open('/chat_test.html?id={popup}', '_blank', "
+                               "'width=320,height=240,left=700,top=100')")
+        self.prog.wait_for(lambda: server.reports_of("loaded", popup), what="the page popup")
+        for load in (2, 3):
+            self.kill_every_renderer([self.page, popup], load)
+            self.chat_page_answers(load)
+            # The page popup's window calls JSVer in its page.
+            server.push(popup, "send(pkt(31, {}))")
+            self.prog.wait_for(lambda: len(server.reports_of("jsver", popup)) == load - 1,
+                               what=f"the popup's JSVer after load {load}")
+        self.assertEqual([len(server.reports_of("loaded", p)) for p in (self.page, popup)], [3, 3])
+
+    def test_an_alarm_popup_and_the_chat_page_come_back_with_their_bridges(self):
+        self.start()
+        popup = self.page + "-ap"
+        server.push(self.page, "send(pkt(22, {DLGTIT: '알림 시험', CLOSESEC: 0, URL: "
+                               f"location.origin + '/popup_test.html?id={popup}'}}))")
+        self.prog.wait_for(lambda: server.reports_of("loaded", popup), what="the alarm popup")
+        for load in (2, 3):
+            self.kill_every_renderer([self.page, popup], load)
+            self.chat_page_answers(load)
+            # The alarm popup's page opens a chat window (a new one: its title
+            # is new).
+            opened = f"{self.page}-opened{load}"
+            server.push(popup, f"send(pkt(20, {{TP: 3, DLGTIT: '열린 창 {load}', XX: 0, "
+                               "YY: 420, WW: 320, HH: 240, URL: location.origin + "
+                               f"'/chat_test.html?id={opened}'}}))")
+            self.prog.wait_for(lambda: server.reports_of("loaded", opened),
+                               what=f"the chat window opened after load {load}")
+        self.assertEqual([len(server.reports_of("loaded", p)) for p in (self.page, popup)], [3, 3])
+
 
 if __name__ == "__main__":
     unittest.main()
