@@ -55,14 +55,27 @@ class Display:
         wm = subprocess.Popen(["icewm"], env=env, stdout=subprocess.DEVNULL,
                               stderr=subprocess.DEVNULL)
         self.procs.append(wm)
-        # icewm is ready once its taskbar window exists.
-        deadline = time.time() + 10
-        while time.time() < deadline:
-            if self.xdotool("search", "--class", "icewm").strip():
-                break
+        # icewm is ready once it has announced itself on the root window
+        # (and, with its taskbar, once that exists and the work area is out).
+        # On a busy machine that can take a while; tests without it would
+        # fail in ways that do not name the cause.
+        deadline = time.time() + 120
+        while not self._wm_ready():
+            if wm.poll() is not None:
+                raise RuntimeError(f"icewm ended with {wm.returncode} on {self.name}")
+            if time.time() > deadline:
+                raise RuntimeError(f"icewm did not get ready on {self.name}")
             time.sleep(0.1)
-        time.sleep(0.5)
         return self
+
+    def _wm_ready(self):
+        lines = subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK", "_NET_WORKAREA"],
+                               env=self.env(), capture_output=True, text=True).stdout.splitlines()
+        if not lines or "window id" not in lines[0]:
+            return False
+        # Without its taskbar icewm publishes no work area.
+        return not self.tray or (len(lines) > 1 and "=" in lines[1] and
+                                 bool(self.xdotool("search", "--class", "icewm").strip()))
 
     def _wait_for_server(self, n, proc):
         deadline = time.time() + 10
