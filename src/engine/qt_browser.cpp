@@ -69,6 +69,62 @@ protected:
 
 }  // namespace
 
+namespace {
+
+// A browser asked for and not made yet.
+struct BrowserRequest {
+    CefWindowInfo info;
+    CefRefPtr<CefClient> client;
+    CefString url;
+    CefBrowserSettings settings;
+};
+
+std::deque<BrowserRequest>& BrowserRequests() {
+    static auto* requests = new std::deque<BrowserRequest>();
+    return *requests;
+}
+
+void MakeBrowser(const BrowserRequest& request) {
+    Context& ctx = GetContext();
+    // A window closed meanwhile, or an engine shut down, gets no browser.
+    if (!ctx.initialized || !ctx.profile)
+        return;
+    if (request.info.parent_window && !IsWindow(request.info.parent_window))
+        return;
+    CefRefPtr<QtBrowser> browser = QtBrowser::Create(request.info, request.client, request.settings,
+                                                     request.info.parent_window == nullptr,
+                                                     ctx.profile);
+    if (!browser)
+        return;
+    // The library announces the browser once it exists; the first load is
+    // already on its way.
+    if (!request.url.isEmpty())
+        browser->LoadURL(request.url);
+    if (request.client) {
+        if (CefRefPtr<CefLifeSpanHandler> h = request.client->GetLifeSpanHandler()) {
+            QueueCallback([h, browser] { h->OnAfterCreated(browser.get()); });
+        }
+    }
+}
+
+// Makes the oldest requested browser. One browser a pass: making one takes
+// tens of milliseconds, and windows that asked for many at once (a burst of
+// popups) get their paint, their opacity and their input between them.
+void MakeNextBrowser() {
+    std::deque<BrowserRequest>& requests = BrowserRequests();
+    if (requests.empty())
+        return;
+    const BrowserRequest request = std::move(requests.front());
+    requests.pop_front();
+    if (!requests.empty())
+        QueueCallback(MakeNextBrowser);
+    MakeBrowser(request);
+}
+
+}  // namespace
+
+// As the library does, the browser is made after the call returns, on this
+// thread; the call only checks that it can be made.
 bool CreateEngineBrowser(const CefWindowInfo& info, CefRefPtr<CefClient> client,
                          const CefString& url, const CefBrowserSettings& settings) {
     Context& ctx = GetContext();
@@ -77,19 +133,10 @@ bool CreateEngineBrowser(const CefWindowInfo& info, CefRefPtr<CefClient> client,
         return false;
     if (info.parent_window && !IsWindow(info.parent_window))
         return false;
-    CefRefPtr<QtBrowser> browser =
-        QtBrowser::Create(info, client, settings, info.parent_window == nullptr, ctx.profile);
-    if (!browser)
-        return false;
-    // The library announces the browser once it exists; the first load is
-    // already on its way.
-    if (!url.isEmpty())
-        browser->LoadURL(url);
-    if (client) {
-        if (CefRefPtr<CefLifeSpanHandler> h = client->GetLifeSpanHandler()) {
-            QueueCallback([h, browser] { h->OnAfterCreated(browser.get()); });
-        }
-    }
+    std::deque<BrowserRequest>& requests = BrowserRequests();
+    requests.push_back(BrowserRequest{info, std::move(client), url, settings});
+    if (requests.size() == 1)
+        QueueCallback(MakeNextBrowser);
     return true;
 }
 
@@ -663,6 +710,7 @@ void QtBrowser::CloseAll() {
 }
 
 void CloseAllBrowsers() {
+    BrowserRequests().clear();
     QtBrowser::CloseAll();
     // The views go before the profile of the developer tools.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -145,9 +145,11 @@ class PopupTest(ProgramTest):
         server.push(self.page, "for (var i = 0; i < 50; ++i) send(pkt(22, {DLGTIT: 'many', "
                                "ANIM: 1 + i % 3, ANIM_TIME: 600, CLOSESEC: 0, URL: "
                                "location.origin + '/many.html?' + i}))")
-        self.prog.wait_for(lambda: len(display.windows_named("^many$", visible_only=True)) == 50,
-                           timeout=120, what="fifty popups on screen")
-        self.assertTrue(any(opacity(w) != OPAQUE for w in display.windows_named("^many$")))
+        # Each one is opaque until its fade starts, then translucent for a
+        # minute: once all fifty are translucent, all are fading.
+        self.prog.wait_for(lambda: [opacity(w) != OPAQUE for w in display.windows_named(
+                               "^many$", visible_only=True)] == [True] * 50,
+                           timeout=120, what="fifty popups on screen, all fading in")
         self.prog.signal(signal.SIGTERM)
         self.assertEqual(self.prog.wait(60), 0, self.prog.output)
         self.assertEqual(display.windows_named("^many$"), [])
