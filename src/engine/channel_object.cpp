@@ -67,16 +67,28 @@ private:
 
 }  // namespace
 
-void ChannelObject::call(const QString& name, const QString& payload, const QString& relayedFrom) {
-    if (!m_browser)
-        return;
+void ChannelObject::callBatch(const QJsonArray& calls) {
     // The top frame's address is the browser's own, never what the page
     // says; a relayed frame's origin is what the engine told the top frame.
-    CefRefPtr<CefFrame> top = new SenderFrame(m_browser, m_browser->GetURL(), nullptr);
-    CefRefPtr<CefFrame> frame =
-        relayedFrom.isEmpty() ? top
-                              : CefRefPtr<CefFrame>(new SenderFrame(m_browser, relayedFrom, top));
-    CallNativeFunction(m_browser, frame, name, DecodeArguments(payload));
+    // Both are the same for every call of one batch: it comes from one
+    // document of the top frame.
+    CefRefPtr<CefFrame> top;
+    CefRefPtr<CefFrame> relayed;
+    for (const auto& entry : calls) {
+        // A call may close the browser.
+        if (!m_browser)
+            return;
+        const QJsonArray c = entry.toArray();
+        if (c.size() != 3 || !c[0].isString() || !c[1].isString() || !c[2].isString())
+            continue;
+        const QString from = c[2].toString();
+        if (!top)
+            top = new SenderFrame(m_browser, m_browser->GetURL(), nullptr);
+        if (!from.isEmpty() && (!relayed || relayed->GetURL() != from))
+            relayed = new SenderFrame(m_browser, from, top);
+        CallNativeFunction(m_browser, from.isEmpty() ? top : relayed, c[0].toString(),
+                           DecodeArguments(c[1].toString()));
+    }
 }
 
 }  // namespace engine

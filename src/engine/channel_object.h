@@ -2,6 +2,7 @@
 // page's stubs through the web channel.
 #pragma once
 
+#include <QJsonArray>
 #include <QObject>
 
 #include "engine/cef_browser.h"
@@ -21,11 +22,12 @@ public:
     void SetBrowser(QtBrowser* browser) { m_browser = browser; }
 
 public slots:
-    // One call of a native function from a page, in call order. The top
-    // frame makes its own calls with an empty `relayedFrom`; for a call that
-    // a frame below it relayed, it gives the origin the relayed message came
-    // from, as the engine reported it to the top frame.
-    void call(const QString& name, const QString& payload, const QString& relayedFrom);
+    // Calls of native functions from a page, in call order: an array of
+    // [name, payload, relayedFrom]. The top frame makes its own calls with
+    // an empty `relayedFrom`; for a call that a frame below it relayed, it
+    // gives the origin the relayed message came from, as the engine
+    // reported it to the top frame. An entry of another shape is skipped.
+    void callBatch(const QJsonArray& calls);
 
 private:
     QtBrowser* m_browser = nullptr;  // owns this object's page; outlives it

@@ -12,21 +12,27 @@ var QWebChannel = (function () { var module;
 return QWebChannel; })();
 var MARK = '__velkBridgeRelay';
 var isTop = (window === window.top);
-var bridge = null, queue = [];
-// Calls made before the channel is ready wait, in order, and go out as
-// soon as it is. `from` is empty for the top frame's own calls.
+var bridge = null, queue = [], flushing = false;
+// Calls wait in order: until the channel is ready, and otherwise until the
+// script that made them has run to its end (a microtask), so that a burst
+// of calls crosses to the browser as one message. `from` is empty for the
+// top frame's own calls.
+function flush() {
+  flushing = false;
+  if (!bridge || queue.length === 0) { return; }
+  var batch = queue; queue = [];
+  bridge.callBatch(batch);
+}
 function deliver(name, payload, from) {
-  if (bridge) { bridge.call(name, payload, from, function () {}); } else { queue.push([name, payload, from]); }
+  queue.push([name, payload, from]);
+  if (bridge && !flushing) { flushing = true; Promise.resolve().then(flush); }
 }
 if (isTop) {
   var start = function () {
     if (!(window.qt && window.qt.webChannelTransport)) { return false; }
     new QWebChannel(window.qt.webChannelTransport, function (channel) {
       bridge = channel.objects.velkBridge;
-      var pending = queue; queue = [];
-      for (var i = 0; i < pending.length; ++i) {
-        bridge.call(pending[i][0], pending[i][1], pending[i][2], function () {});
-      }
+      flush();
     });
     return true;
   };
