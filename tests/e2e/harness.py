@@ -4,6 +4,7 @@ own with an isolated home, and ways to watch it from outside (the X11 window
 list, files written, its exit)."""
 
 import os
+import select
 import shutil
 import signal
 import subprocess
@@ -32,20 +33,30 @@ class Display:
         self.name = None
 
     def start(self):
-        for n in range(90, 140):
-            if os.path.exists(f"/tmp/.X{n}-lock") or os.path.exists(f"/tmp/.X11-unix/X{n}"):
-                continue
-            xvfb = subprocess.Popen(
-                ["Xvfb", f":{n}", "-screen", "0", f"{self.width}x{self.height}x24",
-                 "-nolisten", "tcp"],
-                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            if self._wait_for_server(n, xvfb):
-                self.name = f":{n}"
-                self.procs.append(xvfb)
-                break
+        # Xvfb picks a free display number itself and tells it on a pipe:
+        # runs side by side cannot take the same number, as they could when
+        # each looked for free lock files first.
+        ready_r, ready_w = os.pipe()
+        xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(ready_w), "-screen", "0",
+             f"{self.width}x{self.height}x24", "-nolisten", "tcp"],
+            pass_fds=(ready_w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(ready_w)
+        number = b""
+        deadline = time.time() + 30
+        with os.fdopen(ready_r, "rb", buffering=0) as ready:
+            while not number.endswith(b"\n") and time.time() < deadline:
+                if not select.select([ready], [], [], 0.5)[0]:
+                    continue
+                chunk = ready.read(16)
+                if not chunk:
+                    break
+                number += chunk
+        if not number.strip().isdigit():
             xvfb.kill()
-        if not self.name:
             raise RuntimeError("no X server could be started")
+        self.name = f":{int(number)}"
+        self.procs.append(xvfb)
         self.home = tempfile.mkdtemp(prefix="velk-wm-")
         if not self.tray:
             os.makedirs(os.path.join(self.home, ".icewm"))
@@ -76,19 +87,6 @@ class Display:
         # Without its taskbar icewm publishes no work area.
         return not self.tray or (len(lines) > 1 and "=" in lines[1] and
                                  bool(self.xdotool("search", "--class", "icewm").strip()))
-
-    def _wait_for_server(self, n, proc):
-        deadline = time.time() + 10
-        while time.time() < deadline:
-            if proc.poll() is not None:
-                return False
-            if os.path.exists(f"/tmp/.X11-unix/X{n}"):
-                r = subprocess.run(["xdpyinfo", "-display", f":{n}"],
-                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-                if r.returncode == 0:
-                    return True
-            time.sleep(0.05)
-        return False
 
     def env(self):
         return dict(os.environ, DISPLAY=self.name)
