@@ -91,9 +91,9 @@ void MakeBrowser(const BrowserRequest& request) {
         return;
     if (request.info.parent_window && !IsWindow(request.info.parent_window))
         return;
-    CefRefPtr<QtBrowser> browser = QtBrowser::Create(request.info, request.client, request.settings,
-                                                     request.info.parent_window == nullptr,
-                                                     ctx.profile);
+    CefRefPtr<QtBrowser> browser =
+        QtBrowser::Create(request.info, request.client, request.settings,
+                          request.info.parent_window == nullptr, ctx.profile);
     if (!browser)
         return;
     // The library announces the browser once it exists; the first load is
@@ -658,6 +658,10 @@ CefString QtBrowser::GetURL() {
     return m_page ? m_page->url().toString() : CefString();
 }
 
+// The menu opens without a loop of its own and answers when an item is
+// chosen: a modal menu would run inside the engine's task that asked for
+// it, and the engine runs no other task (page loads, script calls, network
+// replies) until that one returns.
 void QtBrowser::ShowContextMenu(const QPoint& globalPos, const QPoint& localPos) {
     if (m_closed || !m_view || !m_client)
         return;
@@ -676,29 +680,33 @@ void QtBrowser::ShowContextMenu(const QPoint& globalPos, const QPoint& localPos)
         }
     }
     CefRefPtr<CefContextMenuParams> params = new CefContextMenuParams(localPos.x(), localPos.y());
-    CefRefPtr<QtBrowser> self(this);
     if (handler)
         handler->OnBeforeContextMenu(this, this, params, model);
     if (model->GetCount() == 0) {
         delete standard.data();
         return;
     }
-    QMenu menu;
+    auto* menu = new QMenu(m_view);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
     for (const CefMenuModel::Item& item : model->Items()) {
         if (item.commandId == -1 && !item.standardAction) {
-            menu.addSeparator();
+            menu->addSeparator();
         } else if (item.standardAction) {
-            menu.addAction(static_cast<QAction*>(item.standardAction));
+            menu->addAction(static_cast<QAction*>(item.standardAction));
         } else {
-            QAction* a = menu.addAction(item.label);
+            QAction* a = menu->addAction(item.label);
             a->setData(item.commandId);
         }
     }
-    QAction* chosen = menu.exec(globalPos);
-    if (chosen && !chosen->data().isNull() && handler && !m_closed) {
-        handler->OnContextMenuCommand(this, this, params, chosen->data().toInt(), 0);
-    }
-    delete standard.data();
+    CefRefPtr<QtBrowser> self(this);
+    QObject::connect(menu, &QMenu::triggered, menu, [self, handler, params](QAction* chosen) {
+        if (chosen && !chosen->data().isNull() && handler && !self->m_closed)
+            handler->OnContextMenuCommand(self.get(), self.get(), params, chosen->data().toInt(),
+                                          0);
+    });
+    // The standard actions live in the standard menu: it goes with ours.
+    QObject::connect(menu, &QObject::destroyed, [standard] { delete standard.data(); });
+    menu->popup(globalPos);
 }
 
 void QtBrowser::CloseAll() {

@@ -265,6 +265,28 @@ class WindowTest(ProgramTest):
         self.close_box(box)
         self.wait_back_on_chat_page()
 
+    def test_page_is_answered_while_its_context_menu_is_open(self):
+        # The developer items make the page's context menu appear.
+        main = self.start("[APP]\nXX=10\nYY=20\nWW=500\nHH=400\nLMW=300\nLMH=200\nDEVSHOW=1\n")
+        pid = str(self.prog.proc.pid)
+
+        def shown():
+            out = display.xdotool("search", "--onlyvisible", "--pid", pid)
+            return set(int(w) for w in out.split())
+        before = shown()
+        x, y, w, h = display.window_geometry(main)
+        display.xdotool("mousemove", "--sync", str(x + w // 2), str(y + h // 2))
+        display.xdotool("click", "3")
+        menu = self.prog.wait_for(lambda: next(iter(shown() - before), None), what="the context menu")
+        self.run_js("send(pkt(19, {CALL: 8}))")
+        self.prog.wait_for(lambda: any("<CALL>8</CALL>" in r for r in server.reports_of("jsrecv", self.page)),
+                           what="the page's answer while its menu is open")
+        self.assertIn(menu, shown(), "the menu closed by itself")
+        # The last item but one opens the developer tools in a window.
+        display.xdotool("key", "Up", "Up", "Return")
+        self.prog.wait_for(lambda: menu not in shown() and display.windows_named("^DevTools - ", True),
+                           what="the menu closed and the developer tools' window")
+
     def test_404_box_goes_back_after_a_script_navigation(self):
         self.start()
         before = set(display.windows_named("^VelkSTKApp$"))
