@@ -10,6 +10,7 @@
 
 #include "engine/context.h"
 #include "engine/qt_browser.h"
+#include "engine/rendering.h"
 #include "framework/afxwin.h"
 #include "framework/peer.h"
 
@@ -93,9 +94,9 @@ bool CefInitialize(const CefMainArgs&, const CefSettings& settings, CefRefPtr<Ce
     // takes a few hundred milliseconds, which then run while the
     // application's first windows wait for their timers, not before them.
     engine::QueueCallback(engine::StartEngine);
-    // Browser views draw through the GPU path: windows that may hold one
+    // Where browser views draw through the GPU, windows that may hold one
     // are made for it from the start.
-    framework::SetTopLevelWindowsComposited(true);
+    framework::SetTopLevelWindowsComposited(engine::ChooseRendering());
 
     engine::SetShutdownHook(engine::CloseAllBrowsers);
     // The script engine of the pages starts with the library here: the

@@ -41,11 +41,13 @@ void SetTopLevelWindowsComposited(bool composited) {
 void PrepareForComposition(QWidget* topLevel) {
     // Where the toolkit has no OpenGL (its offscreen platform) there is no
     // GPU composition to prepare for.
+    if (!g_composited || !topLevel)
+        return;
     static const bool supported = [] {
         QOpenGLContext probe;
         return probe.create();
     }();
-    if (!g_composited || !topLevel || !supported)
+    if (!supported)
         return;
     auto* marker = new QOpenGLWidget(topLevel);
     marker->setObjectName(QStringLiteral("composition"));
