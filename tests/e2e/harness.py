@@ -252,6 +252,22 @@ class Program:
         shutil.rmtree(self.root, ignore_errors=True)
 
 
+def module_fixture(module_name, **display_args):
+    """The setUpModule and tearDownModule of a test module that needs a
+    display (Display's arguments) and a page server, which they make and
+    stop as the module's globals `display` and `server`."""
+    module = sys.modules[module_name]
+
+    def set_up():
+        module.display = Display(**display_args).start()
+        module.server = PageServer()
+
+    def tear_down():
+        module.server.stop()
+        module.display.stop()
+    return set_up, tear_down
+
+
 class ProgramTest(unittest.TestCase):
     """A test of one run of the program on its module's display (the module's
     global `display`): the program is ended in order when the test ends, and

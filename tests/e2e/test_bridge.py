@@ -5,21 +5,13 @@ browser client posts to it and forwards to the main window."""
 import time
 import unittest
 
-from harness import BridgeHost, Display, PageServer, free_port
+from harness import BridgeHost, free_port, module_fixture
 
 display = None
 server = None
 
 
-def setUpModule():
-    global display, server
-    display = Display().start()
-    server = PageServer()
-
-
-def tearDownModule():
-    server.stop()
-    display.stop()
+setUpModule, tearDownModule = module_fixture(__name__)
 
 
 def window_state(wid):

@@ -13,7 +13,7 @@ import threading
 import time
 import unittest
 
-from harness import Display, PageServer, Program, ProgramTest
+from harness import Program, ProgramTest, module_fixture
 from test_renderer import renderers
 
 display = None
@@ -23,15 +23,7 @@ RECORDER = os.environ.get("VELK_XRECORDER") or os.path.join(
     os.path.dirname(os.environ.get("VELK_HOST", "")), "velk_xrecorder")
 
 
-def setUpModule():
-    global display, server
-    display = Display().start()
-    server = PageServer()
-
-
-def tearDownModule():
-    server.stop()
-    display.stop()
+setUpModule, tearDownModule = module_fixture(__name__)
 
 
 def tree(root):

@@ -6,7 +6,7 @@ import os
 import time
 import unittest
 
-from harness import Display, PageServer, ProgramTest
+from harness import ProgramTest, module_fixture
 
 display = None
 server = None
@@ -18,15 +18,7 @@ echo -- >> "$(dirname "$0")/args.txt"
 """
 
 
-def setUpModule():
-    global display, server
-    display = Display().start()
-    server = PageServer()
-
-
-def tearDownModule():
-    server.stop()
-    display.stop()
+setUpModule, tearDownModule = module_fixture(__name__)
 
 
 # An elevation tool whose user declines: it notes how it was called and

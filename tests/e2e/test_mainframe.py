@@ -8,7 +8,7 @@ import subprocess
 import time
 import unittest
 
-from harness import Display, PageServer, Program, ProgramTest
+from harness import Program, ProgramTest, module_fixture
 
 display = None
 server = None
@@ -16,15 +16,7 @@ ARTIFACTS = os.environ.get("VELK_ARTIFACTS") or os.path.join(
     os.path.dirname(os.environ.get("VELK_BINARY", ".")), "e2e-artifacts")
 
 
-def setUpModule():
-    global display, server
-    display = Display().start()
-    server = PageServer()
-
-
-def tearDownModule():
-    server.stop()
-    display.stop()
+setUpModule, tearDownModule = module_fixture(__name__)
 
 
 class MainFrameTest(ProgramTest):

@@ -8,7 +8,7 @@ import signal
 import time
 import unittest
 
-from harness import Display, PageServer, Program, ProgramTest
+from harness import ProgramTest, module_fixture
 
 display = None
 server = None
@@ -17,15 +17,7 @@ TITLE = "알림 시험"
 OPAQUE = 0xFFFFFFFF
 
 
-def setUpModule():
-    global display, server
-    display = Display().start()
-    server = PageServer()
-
-
-def tearDownModule():
-    server.stop()
-    display.stop()
+setUpModule, tearDownModule = module_fixture(__name__)
 
 
 def popup_window():

@@ -6,21 +6,13 @@ import os
 import signal
 import unittest
 
-from harness import Display, PageServer, ProgramTest
+from harness import ProgramTest, module_fixture
 
 display = None
 server = None
 
 
-def setUpModule():
-    global display, server
-    display = Display().start()
-    server = PageServer()
-
-
-def tearDownModule():
-    server.stop()
-    display.stop()
+setUpModule, tearDownModule = module_fixture(__name__)
 
 
 def descendants(pid):

@@ -8,7 +8,7 @@ import os
 import subprocess
 import threading
 
-from harness import Display, PageServer, ProgramTest
+from harness import ProgramTest, module_fixture
 
 display = None
 server = None
@@ -17,15 +17,7 @@ RECORDER = os.environ.get("VELK_XRECORDER") or os.path.join(
     os.path.dirname(os.environ.get("VELK_HOST", "")), "velk_xrecorder")
 
 
-def setUpModule():
-    global display, server
-    display = Display().start()
-    server = PageServer()
-
-
-def tearDownModule():
-    server.stop()
-    display.stop()
+setUpModule, tearDownModule = module_fixture(__name__)
 
 
 class TimedRecorder:

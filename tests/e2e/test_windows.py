@@ -11,7 +11,7 @@ import threading
 import time
 import unittest
 
-from harness import Display, PageServer, Program, ProgramTest
+from harness import Program, ProgramTest, module_fixture
 
 display = None
 server = None
@@ -23,15 +23,7 @@ RED, BLUE, GREEN, YELLOW = (255, 0, 0), (0, 0, 255), (0, 255, 0), (255, 255, 0)
 FRAME = 4  # the frame metrics SM_CXFRAME and SM_CYFRAME of the platform layer
 
 
-def setUpModule():
-    global display, server
-    display = Display().start()
-    server = PageServer()
-
-
-def tearDownModule():
-    server.stop()
-    display.stop()
+setUpModule, tearDownModule = module_fixture(__name__)
 
 
 def visible(pattern):
