@@ -34,7 +34,8 @@ private:
 
 // Top-level windows created from now on are made for GPU composition from
 // the start, so that a browser view put into one later never makes the
-// toolkit re-create its native window. The engine turns it on.
+// toolkit re-create its native window. The engine turns it on where
+// OpenGL runs on a GPU; the caller makes sure OpenGL works.
 void SetTopLevelWindowsComposited(bool composited);
 
 // Conversions at the toolkit boundary.

@@ -5,7 +5,6 @@
 // A native window is created once, with the flags its styles give at that
 // moment; later changes act on the live native window and never hide, unmap
 // or re-create it (the toolkit's own QWidget::setWindowFlags would).
-#include <QOpenGLContext>
 #include <QOpenGLWidget>
 #include <QWindow>
 
@@ -38,16 +37,9 @@ void SetTopLevelWindowsComposited(bool composited) {
 // window was made for plain raster drawing. A hidden GPU child from the
 // start makes the toolkit create the native window for GPU composition at
 // once; hidden, it draws nothing and costs no context.
+// Windows are composed only where the engine found OpenGL on a GPU.
 void PrepareForComposition(QWidget* topLevel) {
-    // Where the toolkit has no OpenGL (its offscreen platform) there is no
-    // GPU composition to prepare for.
     if (!g_composited || !topLevel)
-        return;
-    static const bool supported = [] {
-        QOpenGLContext probe;
-        return probe.create();
-    }();
-    if (!supported)
         return;
     auto* marker = new QOpenGLWidget(topLevel);
     marker->setObjectName(QStringLiteral("composition"));
