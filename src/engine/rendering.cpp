@@ -33,7 +33,7 @@ QByteArray OpenGLRenderer() {
     if (!surface.isValid() || !context->makeCurrent(&surface))
         return QByteArray();
     const auto* name = context->functions()->glGetString(GL_RENDERER);
-    const QByteArray renderer(name ? reinterpret_cast<const char*>(name) : "");
+    QByteArray renderer(name ? reinterpret_cast<const char*>(name) : "");
     context->doneCurrent();
     return renderer;
 }
