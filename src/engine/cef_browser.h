@@ -4,6 +4,7 @@
 // Threading: user-interface thread.
 #pragma once
 
+#include <QStringList>
 #include <functional>
 
 #include "engine/cef_base.h"
@@ -60,6 +61,22 @@ struct CefPoint {
     int y = 0;
 };
 
+// Where the documents that can reach a frame's script came from, as the
+// engine loaded them by navigation (an addition of this engine: nothing a
+// page sets from script, such as the history API, changes it). With web
+// security off every document of a page and of the windows of its group
+// can script the others, so all of them count.
+struct CefDocumentRecord {
+    // The address of every document loaded in the page (its top frame and
+    // frames of any depth) and in the windows of its group (those it opened,
+    // or that opened it) since their top frames last navigated; documents
+    // made from their creator's text (about:blank, srcdoc, data:, blob:
+    // frames) count as their creator's and add nothing.
+    QStringList documents;
+    // The addresses among them that came with a certificate error.
+    QStringList insecure;
+};
+
 class CefFrame : public virtual CefBaseRefCounted {
 public:
     virtual void LoadURL(const CefString& url) = 0;
@@ -73,6 +90,9 @@ public:
     // Sends a message from this frame's script side to the browser side,
     // where the client's OnProcessMessageReceived gets it with this frame.
     virtual bool SendProcessMessage(CefProcessId target, CefRefPtr<CefProcessMessage> message) = 0;
+    // The documents behind this frame's calls, as they stood when the call
+    // being handled was made; nothing is known by default.
+    virtual CefDocumentRecord GetDocumentRecord() { return {}; }
 };
 
 class CefBrowserHost : public virtual CefBaseRefCounted {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <mutex>
 
 // A packet: the tag-delimited text "<PKT><NAME>value</NAME>...</PKT>" that pages, the browser
@@ -10,13 +11,20 @@
 // nothing is escaped and the text is never validated. Any text is a packet; on a text without
 // the "<PKT>...</PKT>" root the readers find nothing and the writers add nothing.
 //
-// Where a page's packet came from, carried beside the text and never in it:
-// the address of the frame that sent it and that of its page's top frame.
-// Of a frame that shows another site inside the page only the origin is
-// known. Both are empty for packets the program makes itself.
+// Where a page's packet came from, carried beside the text and never in it,
+// as the engine knew it when the call was made. `frameUrl` and `pageUrl`
+// name the sending frame (of a frame that shows another site only its
+// origin is known) and its page's top frame, for messages. `documents` is
+// what decides: the address, as the engine loaded it by navigation, of every
+// document in the sender's page and in the windows of its group (frames of
+// any depth, windows it opened or that opened it) since their top frames last
+// navigated; `insecure` the addresses among them delivered with a
+// certificate error. All are empty for packets the program makes itself.
 struct PacketSource {
     QString frameUrl;
     QString pageUrl;
+    QStringList documents;
+    QStringList insecure;
 };
 
 // Threads: the tag operations (GetString, GetInt, AddString, AddInt, Remove, SetString, SetInt,

@@ -75,20 +75,26 @@ QStringList TrustedOrigins() {
 }
 
 bool IsTrustedSender(const PacketSource& source, QString* reason) {
-    if (source.frameUrl.isEmpty() || source.pageUrl.isEmpty()) {
+    if (source.documents.isEmpty()) {
         *reason = QStringLiteral("its sender is not known");
         return false;
     }
-    const QStringList origins = TrustedOrigins();
-    if (!IsTrustedAddress(source.pageUrl, origins)) {
-        *reason =
-            QStringLiteral("the page %1 is not one of the service's pages").arg(source.pageUrl);
+    if (!source.insecure.isEmpty()) {
+        *reason = QStringLiteral("%1 in the page %2 came with a certificate error")
+                      .arg(source.insecure.first(), source.pageUrl);
         return false;
     }
-    if (!IsTrustedAddress(source.frameUrl, origins)) {
-        *reason = QStringLiteral("the frame of %1 inside the page %2 is not one of the service's")
-                      .arg(source.frameUrl, source.pageUrl);
-        return false;
+    const QStringList origins = TrustedOrigins();
+    for (const QString& document : source.documents) {
+        if (!IsTrustedAddress(document, origins)) {
+            *reason = document == source.pageUrl
+                          ? QStringLiteral("the page %1 is not one of the service's pages")
+                                .arg(document)
+                          : QStringLiteral("%1, loaded with the page %2, is not one of the "
+                                           "service's pages")
+                                .arg(document, source.pageUrl);
+            return false;
+        }
     }
     return true;
 }

@@ -15,7 +15,10 @@ QString OriginOf(const QString& url);
 // TRUSTEDORIGINS (separated by blanks or commas).
 QStringList TrustedOrigins();
 
-// Whether the packet's sender is a page of the service: both the frame that
-// sent it and its page's top frame have a trusted origin, or are files
-// under the program's own directory. Otherwise `reason` says why not.
+// Whether the packet's sender is a page of the service: every document of
+// its page and of the windows of its group came from a trusted origin (or
+// is a file under the program's own directory), none with a certificate
+// error. With web security off any document of a group can script the
+// others, so one foreign document is enough to refuse. Otherwise `reason`
+// says why not.
 bool IsTrustedSender(const PacketSource& source, QString* reason);

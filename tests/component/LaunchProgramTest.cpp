@@ -48,7 +48,8 @@ protected:
     }
 
     PacketSource ServicePage() const {
-        return {ContentBaseUrl() + "chat.html", ContentBaseUrl() + "chat.html"};
+        const QString page = ContentBaseUrl() + "chat.html";
+        return {page, page, {page}, {}};
     }
 
     BOOL Launch(const QString& fields, std::optional<PacketSource> source = std::nullopt) {
@@ -223,37 +224,41 @@ TEST_F(LaunchProgramTest, OnlyTheServicesOwnPagesMayStartPrograms) {
     Write("app.ini",
           "[APP]\r\nTRUSTEDORIGINS=https://chat.example.com, https://CDN.example.com:8443/x\r\n");
     const QString page = ContentBaseUrl() + "chat.html";
-    const QString pageOrigin = OriginOf(page);
     const QString local = QUrl::fromLocalFile(dir.path() + "/pages/chat.html").toString();
+    const QString other = "https://evil.test/";
     struct Case {
-        QString frame;
-        QString page;
+        QStringList documents;
+        QStringList insecure;
         bool trusted;
     };
     const Case cases[] = {
-        {page, page, true},
-        {LoginUrl(), LoginUrl(), true},
-        {"https://chat.example.com/room", "https://chat.example.com/room", true},
-        {"HTTPS://Chat.Example.com:443/a", "https://chat.example.com/", true},
-        {"https://cdn.example.com:8443/f", "https://cdn.example.com:8443/f", true},
-        {"https://cdn.example.com/f", "https://cdn.example.com/f", false},
-        {"http://chat.example.com/room", "http://chat.example.com/room", false},
-        {"https://chat.example.com.evil.test/", "https://chat.example.com.evil.test/", false},
-        // A frame is judged by its own origin and by its page's.
-        {pageOrigin, page, true},
-        {"https://evil.test", page, false},
-        {"null", page, false},
-        {page, "https://evil.test/", false},
+        {{page}, {}, true},
+        {{LoginUrl()}, {}, true},
+        {{"https://chat.example.com/room"}, {}, true},
+        {{"HTTPS://Chat.Example.com:443/a", "https://chat.example.com/"}, {}, true},
+        {{"https://cdn.example.com:8443/f", page}, {}, true},
+        {{"https://cdn.example.com/f"}, {}, false},
+        {{"http://chat.example.com/room"}, {}, false},
+        {{"https://chat.example.com.evil.test/"}, {}, false},
+        // One foreign document anywhere in the group is enough.
+        {{page, other}, {}, false},
+        {{other, page}, {}, false},
+        {{page, "null"}, {}, false},
+        {{page, "data:text/html,x"}, {}, false},
+        // So is a certificate error on a trusted address.
+        {{page}, {page}, false},
         // Files count under the program's own directory only.
-        {local, local, true},
-        {QUrl::fromLocalFile(dir.path() + "/pages/../../x.html").toString(), local, false},
-        {"file:///etc/hostname", "file:///etc/hostname", false},
-        {"", "", false},
+        {{local}, {}, true},
+        {{QUrl::fromLocalFile(dir.path() + "/pages/../../x.html").toString()}, {}, false},
+        {{"file:///etc/hostname"}, {}, false},
+        {{""}, {}, false},
+        {{}, {}, false},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE((c.frame + " in " + c.page).toStdString());
+        SCOPED_TRACE(c.documents.join(' ').toStdString());
         processes.started.clear();
-        EXPECT_EQ(Launch("<EXEFILE>prog</EXEFILE><PARAM>x</PARAM>", PacketSource{c.frame, c.page}),
+        const PacketSource source{page, page, c.documents, c.insecure};
+        EXPECT_EQ(Launch("<EXEFILE>prog</EXEFILE><PARAM>x</PARAM>", source),
                   c.trusted ? TRUE : FALSE);
         EXPECT_EQ(processes.started.size(), c.trusted ? 1u : 0u);
     }
