@@ -178,7 +178,8 @@ void ClientHandler::OnTitleChange(CefRefPtr<CefBrowser> browser, const CefString
 
 namespace {
 
-// The sending frame's address and that of the top frame of its page.
+// The sending frame's address and that of the top frame of its page, and
+// what the engine recorded of the documents behind the call.
 PacketSource SourceOf(CefRefPtr<CefFrame> frame) {
     PacketSource source;
     if (!frame)
@@ -188,6 +189,9 @@ PacketSource SourceOf(CefRefPtr<CefFrame> frame) {
     while (CefRefPtr<CefFrame> parent = top->GetParent())
         top = parent;
     source.pageUrl = top->GetURL();
+    const CefDocumentRecord record = frame->GetDocumentRecord();
+    source.documents = record.documents;
+    source.insecure = record.insecure;
     return source;
 }
 

@@ -66,9 +66,9 @@ bool CefInitialize(const CefMainArgs&, const CefSettings& settings, CefRefPtr<Ce
     if (!settings.locale.isEmpty()) {
         cmd->AppendSwitchWithValue(QStringLiteral("lang"), settings.locale.section(',', 0, 0));
     }
-    if (settings.ignore_certificate_errors) {
-        cmd->AppendSwitch(QStringLiteral("ignore-certificate-errors"));
-    }
+    // Certificate errors are accepted page by page (engine/qt_browser.cpp),
+    // not by the engine's switch: the switch would hide them, and a document
+    // that came with one must not count as the service's.
     // The engine can turn web security off only for the whole process, at
     // start-up; every browser of this program asks for it off (its pages
     // fetch from the service's other hosts), so it starts that way.

@@ -45,8 +45,9 @@ namespace {
 // to it.
 class SenderFrame final : public CefFrame {
 public:
-    SenderFrame(CefRefPtr<QtBrowser> browser, const QString& url, CefRefPtr<CefFrame> parent)
-        : m_browser(browser), m_url(url), m_parent(parent) {}
+    SenderFrame(CefRefPtr<QtBrowser> browser, const QString& url, CefRefPtr<CefFrame> parent,
+                const CefDocumentRecord& record)
+        : m_browser(browser), m_url(url), m_parent(parent), m_record(record) {}
 
     void LoadURL(const CefString&) override {}
     void ExecuteJavaScript(const CefString&, const CefString&, int) override {}
@@ -57,21 +58,32 @@ public:
     bool SendProcessMessage(CefProcessId target, CefRefPtr<CefProcessMessage> message) override {
         return m_browser->SendFromFrame(this, target, message);
     }
+    CefDocumentRecord GetDocumentRecord() override { return m_record; }
 
 private:
     CefRefPtr<QtBrowser> m_browser;
     QString m_url;
     CefRefPtr<CefFrame> m_parent;
+    CefDocumentRecord m_record;
     IMPLEMENT_REFCOUNTING(SenderFrame);
 };
 
 }  // namespace
 
 void ChannelObject::callBatch(const QJsonArray& calls) {
-    // The top frame's address is the browser's own, never what the page
-    // says; a relayed frame's origin is what the engine told the top frame.
-    // Both are the same for every call of one batch: it comes from one
-    // document of the top frame.
+    // Who made the calls is what the engine has recorded of the page and
+    // its group at this moment, when the calls arrive, before any later
+    // load can change it: the engine hands a page's messages over in the
+    // order the page sent them, and drops those of a document that another
+    // has replaced. The top frame's address is the one its last load
+    // brought, never what the page says (the history API); a relayed
+    // frame's origin is what the engine told the top frame.
+    if (!m_browser)
+        return;
+    const CefDocumentRecord record = m_browser->GetDocumentRecord();
+    QString topAddress = m_browser->TopAddress();
+    if (topAddress.isEmpty())
+        topAddress = m_browser->GetURL();
     CefRefPtr<CefFrame> top;
     CefRefPtr<CefFrame> relayed;
     for (const auto& entry : calls) {
@@ -83,9 +95,9 @@ void ChannelObject::callBatch(const QJsonArray& calls) {
             continue;
         const QString from = c[2].toString();
         if (!top)
-            top = new SenderFrame(m_browser, m_browser->GetURL(), nullptr);
+            top = new SenderFrame(m_browser, topAddress, nullptr, record);
         if (!from.isEmpty() && (!relayed || relayed->GetURL() != from))
-            relayed = new SenderFrame(m_browser, from, top);
+            relayed = new SenderFrame(m_browser, from, top, record);
         CallNativeFunction(m_browser, from.isEmpty() ? top : relayed, c[0].toString(),
                            DecodeArguments(c[1].toString()));
     }

@@ -12,7 +12,10 @@
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineSettings>
+#include <QWebEngineUrlRequestInfo>
+#include <QWebEngineUrlRequestInterceptor>
 #include <cmath>
+#include <cstdio>
 #include <map>
 
 #include "engine/context.h"
@@ -142,16 +145,66 @@ bool CreateEngineBrowser(const CefWindowInfo& info, CefRefPtr<CefClient> client,
 
 // ---------------------------------------------------------------------------
 
+namespace {
+
+// The schemes whose documents the engine shows itself. Any other address
+// would be handed to the desktop's handler of its scheme, which pages may
+// not reach: they open only web addresses, and only through their command
+// for it.
+bool IsEngineScheme(const QString& scheme) {
+    static const QStringList schemes{
+        QStringLiteral("http"),     QStringLiteral("https"),       QStringLiteral("file"),
+        QStringLiteral("data"),     QStringLiteral("blob"),        QStringLiteral("about"),
+        QStringLiteral("qrc"),      QStringLiteral("filesystem"),  QStringLiteral("chrome-error"),
+        QStringLiteral("devtools"), QStringLiteral("view-source"), QStringLiteral("javascript")};
+    return schemes.contains(scheme.toLower());
+}
+
+}  // namespace
+
+// Tells a page's group of every request the page makes, so that one to an
+// origin whose certificate failed before marks it (the engine does not
+// report the accepted error again).
+class RequestWatcher final : public QWebEngineUrlRequestInterceptor {
+public:
+    RequestWatcher(QtBrowser* browser, QObject* parent)
+        : QWebEngineUrlRequestInterceptor(parent), m_browser(browser) {}
+    void Detach() { m_browser = nullptr; }
+    void interceptRequest(QWebEngineUrlRequestInfo& info) override {
+        if (m_browser && m_browser->Group())
+            m_browser->Group()->Request(m_browser, info.requestUrl());
+    }
+
+private:
+    QtBrowser* m_browser;
+};
+
 EnginePage::EnginePage(QWebEngineProfile* profile, QObject* parent)
     : QWebEnginePage(profile, parent) {
-    // Certificate errors are accepted, as the library settings ask.
-    connect(this, &QWebEnginePage::certificateError, this, [](QWebEngineCertificateError error) {
-        if (GetContext().settings.ignore_certificate_errors) {
-            error.acceptCertificate();
-        } else {
-            error.rejectCertificate();
-        }
-    });
+    // Certificate errors are accepted, as the library settings ask; the
+    // page's group learns of each, so that nothing it then shows counts as
+    // the service's.
+    connect(this, &QWebEnginePage::certificateError, this,
+            [this](QWebEngineCertificateError error) {
+                if (m_browser && m_browser->Group())
+                    m_browser->Group()->CertificateError(m_browser, error.url());
+                if (GetContext().settings.ignore_certificate_errors) {
+                    error.acceptCertificate();
+                } else {
+                    error.rejectCertificate();
+                }
+            });
+}
+
+bool EnginePage::acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) {
+    if (!IsEngineScheme(url.scheme())) {
+        std::fprintf(stderr, "address refused: %s is not a web address\n",
+                     url.toString(QUrl::FullyEncoded).toUtf8().constData());
+        return false;
+    }
+    if (m_browser && m_browser->Group())
+        m_browser->Group()->Navigation(m_browser, url, isMainFrame);
+    return true;
 }
 
 void EnginePage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,
@@ -283,8 +336,21 @@ CefRefPtr<QtBrowser> QtBrowser::Create(const CefWindowInfo& info, CefRefPtr<CefC
     return b;
 }
 
-void QtBrowser::Attach(QWebEnginePage* page) {
+void QtBrowser::JoinGroup(std::shared_ptr<DocumentGroup> group) {
+    if (m_group)
+        m_group->Leave(this);
+    m_group = std::move(group);
+    if (m_group)
+        m_group->Join(this);
+}
+
+void QtBrowser::Attach(EnginePage* page) {
     m_page = page;
+    // Until a page opens it, a browser is a group of its own.
+    JoinGroup(std::make_shared<DocumentGroup>());
+    page->SetBrowser(this);
+    m_watcher = new RequestWatcher(this, page);
+    page->setUrlRequestInterceptor(m_watcher);
     m_view->setPage(page);
     m_channelObject = new ChannelObject(page);
     m_channelObject->SetBrowser(this);
@@ -405,6 +471,14 @@ void QtBrowser::OnLoadingChanged(const QWebEngineLoadingInfo& info) {
     }
     m_loading = false;
     m_hasDocument = true;
+    // A load that ended with a response put that response's document in
+    // place of the old one; one that stopped or failed on the way may have
+    // left the old one there.
+    if (m_group) {
+        const bool replaced = info.status() == QWebEngineLoadingInfo::LoadSucceededStatus ||
+                              info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain;
+        m_group->TopLoadEnded(this, replaced);
+    }
     const int code = info.errorCode();
     const QString text = info.errorString();
     const QString url = info.url().toString();
@@ -482,6 +556,11 @@ void QtBrowser::OnNewWindow(QWebEngineNewWindowRequest& request) {
         Create(info, client, settings, true, m_page ? m_page->profile() : GetContext().profile);
     if (!popup)
         return;
+    // The new window and this page can script each other: one group. Its
+    // first document is asked for before the window takes it over.
+    popup->JoinGroup(m_group);
+    if (m_group)
+        m_group->Navigation(popup.get(), request.requestedUrl(), true);
     request.openIn(popup->Page());
     if (client) {
         if (CefRefPtr<CefLifeSpanHandler> h = client->GetLifeSpanHandler()) {
@@ -514,6 +593,10 @@ void QtBrowser::ReloadIgnoreCache() {
         m_page->triggerAction(QWebEnginePage::ReloadAndBypassCache);
 }
 
+CefDocumentRecord QtBrowser::GetDocumentRecord() {
+    return m_group ? m_group->Record() : CefDocumentRecord();
+}
+
 bool QtBrowser::SendProcessMessage(CefProcessId target, CefRefPtr<CefProcessMessage> message) {
     return SendFromFrame(this, target, message);
 }
@@ -541,6 +624,14 @@ void QtBrowser::Finish() {
            [self](CefRefPtr<CefLifeSpanHandler> h) { h->OnBeforeClose(self.get()); });
     m_closed = true;
     LiveBrowsers().erase(this);
+    if (m_group) {
+        m_group->Leave(this);
+        m_group.reset();
+    }
+    if (auto* page = qobject_cast<EnginePage*>(m_page.data()))
+        page->SetBrowser(nullptr);
+    if (m_watcher)
+        m_watcher->Detach();
     if (m_devTools)
         m_devTools->CloseBrowser(true);
     if (m_channelObject)

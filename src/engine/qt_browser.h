@@ -12,9 +12,11 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 #include <deque>
+#include <memory>
 
 #include "engine/cef_client.h"
 #include "engine/channel_object.h"
+#include "engine/document_group.h"
 #include "framework/afxwin.h"
 
 class QWebChannel;
@@ -24,15 +26,24 @@ class QWebEngineLoadingInfo;
 namespace engine {
 
 class QtBrowser;
+class RequestWatcher;
 
 class EnginePage : public QWebEnginePage {
     Q_OBJECT
 public:
     EnginePage(QWebEngineProfile* profile, QObject* parent);
+    // The browser told of this page's loads; null once it closed.
+    void SetBrowser(QtBrowser* browser) { m_browser = browser; }
 
 protected:
+    // Every navigation request of every frame, redirects included, before
+    // it starts: the engine's own report of what documents the page loads.
+    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
     void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
                                   int line, const QString& source) override;
+
+private:
+    QtBrowser* m_browser = nullptr;
 };
 
 class EngineView : public QWebEngineView {
@@ -118,10 +129,16 @@ public:
     bool IsMain() override { return true; }
     CefRefPtr<CefFrame> GetParent() override { return nullptr; }
     bool SendProcessMessage(CefProcessId target, CefRefPtr<CefProcessMessage> message) override;
+    CefDocumentRecord GetDocumentRecord() override;
     // Hands a message of `frame` (one of this browser's frames) to the
     // client, after the current call, unless the browser has closed.
     bool SendFromFrame(CefRefPtr<CefFrame> frame, CefProcessId target,
                        CefRefPtr<CefProcessMessage> message);
+
+    // What this page and its group loaded (engine/document_group.h), and
+    // the address of its top document as the engine loaded it.
+    DocumentGroup* Group() const { return m_group.get(); }
+    QString TopAddress() const { return m_group ? m_group->TopAddress(this) : QString(); }
 
     // For the engine's own windows.
     QWebEnginePage* Page() const { return m_page; }
@@ -135,7 +152,8 @@ public:
 private:
     QtBrowser() = default;
     ~QtBrowser() override;
-    void Attach(QWebEnginePage* page);
+    void Attach(EnginePage* page);
+    void JoinGroup(std::shared_ptr<DocumentGroup> group);
     void OnLoadingChanged(const QWebEngineLoadingInfo& info);
     void OnNewWindow(QWebEngineNewWindowRequest& request);
     void OnRendererGone();
@@ -161,6 +179,8 @@ private:
     QWebChannel* m_channel = nullptr;          // owned by the page
     ChannelObject* m_channelObject = nullptr;  // owned by the page
     CefRefPtr<QtBrowser> m_devTools;
+    std::shared_ptr<DocumentGroup> m_group;  // shared with the windows of its group
+    QPointer<RequestWatcher> m_watcher;      // owned by the page
     QElapsedTimer m_rendererClock;
     std::deque<qint64> m_rendererLosses;  // times the renderer ended, recent ones
 

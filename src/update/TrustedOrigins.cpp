@@ -87,12 +87,13 @@ bool IsTrustedSender(const PacketSource& source, QString* reason) {
     const QStringList origins = TrustedOrigins();
     for (const QString& document : source.documents) {
         if (!IsTrustedAddress(document, origins)) {
-            *reason = document == source.pageUrl
-                          ? QStringLiteral("the page %1 is not one of the service's pages")
-                                .arg(document)
-                          : QStringLiteral("%1, loaded with the page %2, is not one of the "
-                                           "service's pages")
-                                .arg(document, source.pageUrl);
+            *reason =
+                document == source.pageUrl
+                    ? QStringLiteral("the page %1 is not one of the service's pages").arg(document)
+                    : QStringLiteral(
+                          "%1, loaded with the page %2, is not one of the "
+                          "service's pages")
+                          .arg(document, source.pageUrl);
             return false;
         }
     }

@@ -1,0 +1,144 @@
+// What a group of pages has loaded, from the engine's reports of loads: the
+// documents that count for a privileged request after each sequence.
+#include <gtest/gtest.h>
+
+#include <QUrl>
+#include <functional>
+
+#include "engine/document_group.h"
+
+namespace {
+
+using engine::DocumentGroup;
+
+const int kPage = 1;   // a page of the service
+const int kPopup = 2;  // a window it opened (another member)
+const DocumentGroup::Member page = &kPage;
+const DocumentGroup::Member popup = &kPopup;
+
+const QString kService = "https://chat.example.com/chat.html";
+const QString kOther = "https://evil.test/x.html";
+
+TEST(DocumentGroupTest, WhatCountsAfterEachSequence) {
+    struct Case {
+        const char* name;
+        std::function<void(DocumentGroup&)> events;
+        QStringList documents;
+        QStringList insecure;
+    };
+    const Case cases[] = {
+        {"a page that loaded nothing yet", [](DocumentGroup&) {}, {}, {}},
+        {"the service's page, loaded",
+         [](DocumentGroup& g) {
+             g.Navigation(page, QUrl(kService), true);
+             g.TopLoadEnded(page, true);
+         },
+         {kService},
+         {}},
+        {"a redirect counts, both hops",
+         [](DocumentGroup& g) {
+             g.Navigation(page, QUrl(kService), true);
+             g.Navigation(page, QUrl(kOther), true);
+             g.TopLoadEnded(page, true);
+         },
+         {kService, kOther},
+         {}},
+        {"while a top navigation is pending, old and new both count",
+         [](DocumentGroup& g) {
+             g.Navigation(page, QUrl(kOther), true);
+             g.TopLoadEnded(page, true);
+             g.Navigation(page, QUrl(kService), true);
+         },
+         {kOther, kService},
+         {}},
+        {"a new top document replaces the old one and its frames",
+         [](DocumentGroup& g) {
+             g.Navigation(page, QUrl(kService), true);
+             g.TopLoadEnded(page, true);
+             g.Navigation(page, QUrl(kOther), false);
+             g.Navigation(page, QUrl(kService), true);
+             g.TopLoadEnded(page, true);
+         },
+         {kService},
+         {}},
+        {"a stopped top navigation leaves the old document and its frames",
+         [](DocumentGroup& g) {
+             g.Navigation(page, QUrl(kService), true);
+             g.TopLoadEnded(page, true);
+             g.Navigation(page, QUrl(kOther), false);
+             g.Navigation(page, QUrl(kService + "?2"), true);
+             g.TopLoadEnded(page, false);
+         },
+         {kService, kOther, kService + "?2"},
+         {}},
+        {"a frame asked for while the top navigates counts for the new document",
+         [](DocumentGroup& g) {
+             g.Navigation(page, QUrl(kService), true);
+             g.Navigation(page, QUrl(kOther), false);
+             g.TopLoadEnded(page, true);
+         },
+         {kService, kOther},
+         {}},
+        {"frames made from their creator's text add nothing",
+         [](DocumentGroup& g) {
+             g.Navigation(page, QUrl(kService), true);
+             g.TopLoadEnded(page, true);
+             for (const char* a : {"about:blank", "about:srcdoc", "data:text/html,x",
+                                   "blob:https://evil.test/1", "javascript:void(0)"})
+                 g.Navigation(page, QUrl(a), false);
+         },
+         {kService},
+         {}},
+        {"what a window of the group loads counts for all, and stays after it closed",
+         [](DocumentGroup& g) {
+             g.Navigation(page, QUrl(kService), true);
+             g.TopLoadEnded(page, true);
+             g.Join(popup);
+             g.Navigation(popup, QUrl(kOther), true);
+             g.TopLoadEnded(popup, true);
+             g.Leave(popup);
+         },
+         {kService, kOther},
+         {}},
+        {"a window joining inherits what the group loaded",
+         [](DocumentGroup& g) {
+             g.Navigation(page, QUrl(kOther), false);
+             g.Join(popup);
+             g.Leave(page);
+         },
+         {kOther},
+         {}},
+        {"a certificate error marks the page, and later requests to that origin",
+         [](DocumentGroup& g) {
+             g.Navigation(page, QUrl("https://bad.test/a"), true);
+             g.CertificateError(page, QUrl("https://bad.test/a"));
+             g.TopLoadEnded(page, true);
+             g.Navigation(page, QUrl(kService), true);
+             g.TopLoadEnded(page, true);
+             g.Request(page, QUrl("https://BAD.test:443/lib.js"));
+             g.Request(page, QUrl("https://good.test/lib.js"));
+         },
+         {kService},
+         {"https://bad.test:443/lib.js"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DocumentGroup group;
+        group.Join(page);
+        c.events(group);
+        const CefDocumentRecord record = group.Record();
+        EXPECT_EQ(record.documents, c.documents);
+        EXPECT_EQ(record.insecure, c.insecure);
+    }
+}
+
+TEST(DocumentGroupTest, TheTopAddressIsTheLastLoadsNotTheHistorys) {
+    DocumentGroup group;
+    group.Join(page);
+    group.Navigation(page, QUrl(kOther), true);
+    EXPECT_EQ(group.TopAddress(page), QString());
+    group.TopLoadEnded(page, true);
+    EXPECT_EQ(group.TopAddress(page), kOther);
+}
+
+}  // namespace
