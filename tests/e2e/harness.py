@@ -294,10 +294,12 @@ PAGES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "pages")
 
 class PageServer:
     """Serves the test pages on loopback; /status/N answers with status N;
-    /echo-cookie answers with the cookies the request carried; /report takes
-    what pages post and keeps it for the test."""
+    /slow/MS/PATH answers with PATH after MS milliseconds; /echo-cookie
+    answers with the cookies the request carried; /report takes what pages
+    post and keeps it for the test. With `tls` (a certificate and key file)
+    it serves HTTPS."""
 
-    def __init__(self, root=PAGES):
+    def __init__(self, root=PAGES, tls=None):
         import http.server
         import threading
 
@@ -352,6 +354,12 @@ class PageServer:
                     self.end_headers()
                     self.wfile.write(body)
                     return
+                if self.path.startswith("/slow/"):
+                    _, _, ms, rest = self.path.split("/", 3)
+                    time.sleep(int(ms) / 1000)
+                    self.path = "/" + rest
+                    super().do_GET()
+                    return
                 if self.path.startswith("/status/"):
                     code = int(self.path.split("/")[2].split("?")[0])
                     body = f"<html><body>status {code}</body></html>".encode()
@@ -374,6 +382,13 @@ class PageServer:
 
         self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
         self.port = self.httpd.server_address[1]
+        self.scheme = "http"
+        if tls:
+            import ssl
+            context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+            context.load_cert_chain(*tls)
+            self.httpd.socket = context.wrap_socket(self.httpd.socket, server_side=True)
+            self.scheme = "https"
         self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
         self.thread.start()
 
@@ -395,7 +410,7 @@ class PageServer:
             return out
 
     def url(self, path):
-        return f"http://127.0.0.1:{self.port}/{path.lstrip('/')}"
+        return f"{self.scheme}://127.0.0.1:{self.port}/{path.lstrip('/')}"
 
     def stop(self):
         self.httpd.shutdown()
