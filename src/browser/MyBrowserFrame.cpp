@@ -4,6 +4,7 @@
 #include <climits>
 
 #include "packet/Packet.h"
+#include "packet/ScriptCall.h"
 #include "packet/TextNumber.h"
 #include "packet/Vocabulary.h"
 #include "platform/desktop.h"
@@ -156,8 +157,7 @@ void CMyBrowserFrame::DeliverPendingUri() {
     CPacket packet(GBN_COMMAND);
     packet.SetInt(QStringLiteral("CMD"), CMD_DELIVER_URI);
     packet.SetString(QStringLiteral("URI"), uri);
-    m_view.ExecuteScript(QStringLiteral("JSRecv(\"") + packet.GetScriptText() +
-                         QStringLiteral("\")"));
+    m_view.ExecuteScript(ScriptCallOf(packet));
     params.Remove(QStringLiteral("URI"));
 }
 

@@ -6,6 +6,7 @@
 #include "browser/MyBrowserFrame.h"
 #include "browser/WindowCommands.h"
 #include "packet/Packet.h"
+#include "packet/ScriptCall.h"
 #include "packet/TextNumber.h"
 #include "packet/Vocabulary.h"
 #include "platform/IniFile.h"
@@ -17,11 +18,6 @@
 #include "shared/WorkArea.h"
 
 namespace {
-
-// The page's answer function: JSRecv("<packet text escaped for a string>").
-CString ScriptCallOf(const CPacket& packet) {
-    return QStringLiteral("JSRecv(\"") + packet.GetScriptText() + QStringLiteral("\")");
-}
 
 // Below 80 % of the base height the page stops shrinking.
 constexpr double kMinimumScaleRatio = 0.8;

@@ -36,6 +36,22 @@ QString Field(const QString& tag, const QString& value) {
     return OpeningTag(tag) + value + ClosingTag(tag);
 }
 
+// Characters that cannot stand as themselves in a script string literal or
+// would not reach the page unchanged: the other control characters, the two
+// line terminators beside line feed and carriage return, and a surrogate
+// that is not part of a pair (converting the script to UTF-8 on its way to
+// the page would replace it).
+bool NeedsUnicodeEscape(QChar c) {
+    const char16_t u = c.unicode();
+    return u < 0x20 || u == 0x7F || u == 0x2028 || u == 0x2029 || c.isSurrogate();
+}
+
+// "\uXXXX" with four upper-case hexadecimal digits.
+QString UnicodeEscape(QChar c) {
+    return QLatin1String("\\u") +
+           QString::number(c.unicode(), 16).toUpper().rightJustified(4, u'0');
+}
+
 }  // namespace
 
 CPacket::CPacket(int kind) : m_text(QStringLiteral("<PKT><GBN>%1</GBN></PKT>").arg(kind)) {}
@@ -57,11 +73,24 @@ QString CPacket::GetText() const {
 QString CPacket::GetScriptText() const {
     QString out;
     out.reserve(m_text.size() + m_text.size() / 8 + 16);
-    for (const QChar c : m_text) {
-        if (c == u'\n') {
-            out += QLatin1String("\\n");
+    const qsizetype size = m_text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const QChar c = m_text[i];
+        if (c.isHighSurrogate() && i + 1 < size && m_text[i + 1].isLowSurrogate()) {
+            // A well-formed pair is one character and survives any encoding.
+            out += c;
+            out += m_text[i + 1];
+            ++i;
+        } else if (c == u'\\') {
+            out += QLatin1String("\\\\");
         } else if (c == u'"') {
             out += QLatin1String("\\\"");
+        } else if (c == u'\n') {
+            out += QLatin1String("\\n");
+        } else if (c == u'\r') {
+            out += QLatin1String("\\r");
+        } else if (NeedsUnicodeEscape(c)) {
+            out += UnicodeEscape(c);
         } else {
             out += c;
         }

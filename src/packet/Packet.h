@@ -54,9 +54,11 @@ public:
     // Replaces the whole text; every '%' becomes U+FF05.
     void SetText(const QString& text);
     QString GetText() const;
-    // The text ready to stand between the double quotes of a script string literal: each line
-    // feed becomes backslash-n and each double quote becomes backslash-quote; nothing else
-    // changes (backslashes, carriage returns and single quotes stay as they are).
+    // The text ready to stand between the double quotes of a script string literal, so that
+    // the literal's value is exactly the text: backslash, double quote, line feed and carriage
+    // return become \\, \", \n and \r; the other control characters (U+0000-U+001F, U+007F),
+    // U+2028, U+2029 and every surrogate that is not part of a pair become \uXXXX. A page's
+    // text can therefore never end the literal. Everything else stays as it is.
     QString GetScriptText() const;
     // True when `str` occurs anywhere in the text (plain, case-sensitive substring test).
     // A null string stands for "no string" and gives false.

@@ -241,24 +241,42 @@ TEST(PacketRead, ContainsIsAPlainSubstringTest) {
     }
 }
 
-TEST(PacketRead, ScriptTextEscapesOnlyLineFeedsAndDoubleQuotes) {
+TEST(PacketRead, ScriptTextIsAStringLiteralOfExactlyTheText) {
     struct Case {
-        const char* text;
-        const char* script;
+        QString text;
+        QString script;
     };
     const Case cases[] = {
-        {"<PKT><MSG>a\nb</MSG></PKT>", "<PKT><MSG>a\\nb</MSG></PKT>"},
-        {"say \"hi\"", "say \\\"hi\\\""},
-        {"\n\n\"", "\\n\\n\\\""},
-        {"it's a \\ and a \r", "it's a \\ and a \r"},
-        {"\\\"", "\\\\\""},
-        {"", ""},
+        // Line feeds and double quotes.
+        {QStringLiteral("<PKT><MSG>a\nb</MSG></PKT>"),
+         QStringLiteral("<PKT><MSG>a\\nb</MSG></PKT>")},
+        {QStringLiteral("say \"hi\""), QStringLiteral("say \\\"hi\\\"")},
+        {QStringLiteral("\n\n\""), QStringLiteral("\\n\\n\\\"")},
+        // Backslashes are doubled, so an escaped quote in the text cannot end the literal.
+        {QStringLiteral("a \\ b\\"), QStringLiteral("a \\\\ b\\\\")},
+        {QStringLiteral("\\\");JSMarker();//"), QStringLiteral("\\\\\\\");JSMarker();//")},
+        // Carriage returns and the other control characters.
+        {QStringLiteral("a\r\nb"), QStringLiteral("a\\r\\nb")},
+        {QStringLiteral("\0|\t|\b|\f|\v|\x1b|\x1f|\x7f"),
+         QStringLiteral("\\u0000|\\u0009|\\u0008|\\u000C|\\u000B|\\u001B|\\u001F|\\u007F")},
+        // The line and paragraph separators.
+        {QStringLiteral("a\u2028b\u2029c"), QStringLiteral("a\\u2028b\\u2029c")},
+        // Surrogates outside a pair, at the end, before another unit, reversed, doubled.
+        {QStringLiteral("a\xD800"), QStringLiteral("a\\uD800")},
+        {QStringLiteral("\xD800 b"), QStringLiteral("\\uD800 b")},
+        {QStringLiteral("\xDC00"), QStringLiteral("\\uDC00")},
+        {QStringLiteral("\xDC00\xD800"), QStringLiteral("\\uDC00\\uD800")},
+        {QStringLiteral("\xD800\xD83D\xDE00"), QStringLiteral("\\uD800\U0001F600")},
+        // Everything else stays, pairs and characters beyond the controls included.
+        {QStringLiteral("it's <PKT> \U0001F600 \uD55C\uAE00 \uFF05 \u0080 \uFFFF"),
+         QStringLiteral("it's <PKT> \U0001F600 \uD55C\uAE00 \uFF05 \u0080 \uFFFF")},
+        {QStringLiteral(""), QStringLiteral("")},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
-        CPacket p(U(c.text));
-        EXPECT_EQ(p.GetScriptText(), U(c.script));
-        EXPECT_EQ(p.GetText(), U(c.text));
+        SCOPED_TRACE(c.text.toStdString());
+        CPacket p(c.text);
+        EXPECT_EQ(p.GetScriptText(), c.script);
+        EXPECT_EQ(p.GetText(), c.text);
     }
 }
 
@@ -419,7 +437,8 @@ TEST(PacketRobustness, BinaryCharactersAreOrdinaryText) {
     p.Remove(tag);
     EXPECT_EQ(p.GetText(), QStringLiteral("<PKT>") + nul + QStringLiteral("<B>") + value +
                                QStringLiteral("</B></PKT>"));
-    EXPECT_EQ(p.GetScriptText(), p.GetText());
+    EXPECT_EQ(p.GetScriptText(), QStringLiteral("<PKT>\\u0000<B>\\u0000\uFFFF\\uD800<\\uDC00\\u0000"
+                                                "</B></PKT>"));
 
     CPacket raw(value);
     raw.SetString("A", "1");
