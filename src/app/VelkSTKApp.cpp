@@ -5,6 +5,7 @@
 #include "framework/afxole.h"
 #include "mainframe/MainFrm.h"
 #include "platform/IniFile.h"
+#include "platform/address.h"
 #include "platform/instance.h"
 #include "platform/system.h"
 #include "res/resources.h"
@@ -118,7 +119,18 @@ int CVelkSTKAppApp::ExitInstance() {
 }
 
 BOOL CVelkSTKAppApp::ParseCommandLine() {
-    return ParseLaunchParameters(GetCommandLineW(), ExecutableMarker(), m_params) ? TRUE : FALSE;
+    if (!ParseLaunchParameters(GetCommandLineW(), ExecutableMarker(), m_params))
+        return FALSE;
+    // A link's start address is taken only when it is a web address. Any
+    // other is dropped (each field the main frame would read, in turn), so
+    // the main chat window opens on its usual start page, as for a link
+    // without one, and a later start hands none over.
+    for (CString url = m_params.GetString(QStringLiteral("URL"), QString());
+         !url.isEmpty() && !platform::AcceptWebAddress(url);
+         url = m_params.GetString(QStringLiteral("URL"), QString())) {
+        m_params.Remove(QStringLiteral("URL"));
+    }
+    return TRUE;
 }
 
 void CVelkSTKAppApp::LoadSettings() {

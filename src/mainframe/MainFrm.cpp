@@ -7,6 +7,7 @@
 #include "browser/MyBrowserFrame.h"
 #include "packet/Vocabulary.h"
 #include "platform/IniFile.h"
+#include "platform/address.h"
 #include "platform/desktop.h"
 #include "platform/instance.h"
 #include "shared/Forwarding.h"
@@ -25,6 +26,13 @@ CString IniString(const char* key, const CString& def) {
 int IniInt(const char* key, int def) {
     return GetPrivateProfileIntW(QStringLiteral("APP"), QString::fromLatin1(key), def,
                                  ShellApp().m_iniPath);
+}
+
+// Whether the window a page asks for opens on a web address (an absent URL
+// means the window's own start page). With another address the command does
+// nothing: no window opens, and none is moved or loaded.
+bool OpensWebAddress(CPacket& packet) {
+    return platform::AcceptWebAddress(packet.GetString(QStringLiteral("URL"), QString()));
 }
 }  // namespace
 
@@ -281,10 +289,12 @@ void CMainFrame::OnPacket(CPacket* packet, LPARAM sender) {
             LaunchProgram(*packet);
             break;
         case CMD_OPEN_CHAT_FRAME:
-            OpenOrPlaceChatFrame(*packet, sender);
+            if (OpensWebAddress(*packet))
+                OpenOrPlaceChatFrame(*packet, sender);
             break;
         case CMD_OPEN_POPUP_WINDOW:
-            OpenPopup(*packet);
+            if (OpensWebAddress(*packet))
+                OpenPopup(*packet);
             break;
         case CMD_CLOSE_SAVED_CHATS:
             // Popups are not registered: they stay.
@@ -447,7 +457,9 @@ void CMainFrame::EndApplication() {
 }
 
 void CMainFrame::OnHandOff(CPacket* handed) {
-    if (handed)
+    // The address a later start hands over is taken only when it is a web
+    // address; with another, the hand-off goes on as one without an address.
+    if (handed && platform::AcceptWebAddress(handed->GetString(QStringLiteral("URL"), QString())))
         ShellApp().m_params.CopyUrl(*handed);
     CMyBrowserFrame* frame = GetMainChatFrame(NavigateOrCreate);
     if (!frame)
