@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/desktop.h"
+#include "platform/process.h"
 
 namespace platform {
 
@@ -78,20 +79,19 @@ public:
     virtual bool Open(const QUrl& url) = 0;
 };
 
-// Starts programs: `program` is executed as it is (never split, never
-// through a shell) with `arguments` as its argument list, in a session of
-// its own, detached from this process. The elevated start goes through the
-// desktop's elevation tool and reports, later, on the user-interface
-// thread, how the tool answered: 0 when it started the program, else the
-// Windows error code of the refusal.
+// Starts programs: the opened `program` file itself is executed (never
+// split, never looked up, never through a shell) with `arguments` as its
+// argument list, in a session of its own, detached from this process. The elevated start goes
+// through the desktop's elevation tool and reports, later, on the user-interface thread, how the
+// tool answered: 0 when it started the program, else the Windows error code of the refusal.
 class ProcessPort {
 public:
     virtual ~ProcessPort() = default;
     // False when the program could not be started.
-    virtual bool Start(const CString& program, const QStringList& arguments) = 0;
+    virtual bool Start(const ProgramFile& program, const QStringList& arguments) = 0;
     // False (with a Windows error code in `error`) when the elevation tool
     // could not be started at all; otherwise `answered` follows.
-    virtual bool StartElevated(const CString& program, const QStringList& arguments,
+    virtual bool StartElevated(const ProgramFile& program, const QStringList& arguments,
                                std::function<void(DWORD error)> answered, DWORD* error) = 0;
 };
 

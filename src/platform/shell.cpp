@@ -1,16 +1,26 @@
 #include "platform/shell.h"
 
-#include <QDesktopServices>
+#include <QStandardPaths>
 #include <QUrl>
 
 #include "platform/ports.h"
+#include "platform/process.h"
 
 namespace {
 
-// The desktop's own choice of browser.
+// The desktop's own choice of browser, through xdg-open, started by this
+// layer's spawner: the tool and the browser it starts get the user's
+// environment without this program's engine and loader settings (the
+// toolkit's own opener would hand them ours), and the address as one
+// argument.
 class DesktopBrowser final : public platform::UrlOpenerPort {
 public:
-    bool Open(const QUrl& url) override { return QDesktopServices::openUrl(url); }
+    bool Open(const QUrl& url) override {
+        const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+        if (opener.isEmpty())
+            return false;
+        return platform::StartDesktopProgram(opener, {url.toString(QUrl::FullyEncoded)});
+    }
 };
 
 }  // namespace

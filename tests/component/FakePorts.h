@@ -130,17 +130,17 @@ public:
         QStringList arguments;
         bool elevated;
     };
-    bool Start(const CString& program, const QStringList& arguments) override {
-        started.push_back({program, arguments, false});
+    bool Start(const platform::ProgramFile& program, const QStringList& arguments) override {
+        started.push_back({program.Path(), arguments, false});
         return true;
     }
-    bool StartElevated(const CString& program, const QStringList& arguments,
+    bool StartElevated(const platform::ProgramFile& program, const QStringList& arguments,
                        std::function<void(DWORD)> answered, DWORD* error) override {
         if (toolMissing) {
             *error = 2;  // file not found
             return false;
         }
-        started.push_back({program, arguments, true});
+        started.push_back({program.Path(), arguments, true});
         answers.push_back(std::move(answered));
         return true;
     }

@@ -1,7 +1,10 @@
 // Starting programs on a page's request: which program or updater starts,
 // how, with what arguments, what a refusal shows, and which pages may ask.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -9,6 +12,8 @@
 
 #include "app/VelkSTKApp.h"
 #include "packet/Packet.h"
+#include "platform/ports.h"
+#include "platform/process.h"
 #include "shared/Service.h"
 #include "testsupport.h"
 #include "update/TrustedOrigins.h"
@@ -52,10 +57,25 @@ protected:
         return {page, page, {page}, {}};
     }
 
+    // The launch's outcome, once its start (after a sum on a worker thread)
+    // has been made or refused.
     BOOL Launch(const QString& fields, std::optional<PacketSource> source = std::nullopt) {
         CPacket packet("<PKT><GBN>9000</GBN><CMD>6</CMD>" + fields + "</PKT>");
         packet.SetSource(source ? *source : ServicePage());
-        return LaunchProgram(packet);
+        std::optional<BOOL> result;
+        LaunchProgram(packet, [&result](BOOL started) { result = started; });
+        const QDeadlineTimer deadline(30000);
+        while (!result && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        EXPECT_TRUE(result.has_value()) << "the launch never finished";
+        return result.value_or(FALSE);
+    }
+
+    // Launches and returns what it wrote on the standard error output.
+    std::string LaunchWithOutput(const QString& fields, BOOL* result) {
+        testing::internal::CaptureStderr();
+        *result = Launch(fields);
+        return testing::internal::GetCapturedStderr();
     }
 
     CVelkSTKAppApp app;
@@ -218,6 +238,169 @@ TEST_F(LaunchProgramTest, ARefusedElevationShowsTheErrorBox) {
     EXPECT_FALSE(Launch("<EXEFILE>prog</EXEFILE><PARAM>x</PARAM><RUNASADMIN>1</RUNASADMIN>"));
     ASSERT_EQ(boxes.shown.size(), 2u);
     EXPECT_EQ(boxes.shown[1].text, QString::fromUtf8("프로그램 실행 에러 !!.\r\n0x2"));
+}
+
+TEST_F(LaunchProgramTest, TheUpdaterIsAFileOfTheProgramsDirectory) {
+    const QString tail = "<EXEFILE>gone</EXEFILE><PARAM>x</PARAM><UPDATEURL>u</UPDATEURL>";
+    ASSERT_TRUE(QDir(dir.path()).mkpath("sub"));
+    Write("sub/up", "updater");
+    const QString names[] = {"",
+                             ".",
+                             "..",
+                             "../Tavro.exe",
+                             "sub/up",
+                             "sub\\up",
+                             dir.path() + "/Tavro.exe",
+                             "/bin/sh",
+                             QString("Tavro.exe") + QChar(0)};
+    for (const QString& name : names) {
+        SCOPED_TRACE(name.toStdString());
+        processes.started.clear();
+        BOOL result = TRUE;
+        const std::string output =
+            LaunchWithOutput("<UPDFILE>" + name + "</UPDFILE>" + tail, &result);
+        EXPECT_FALSE(result);
+        EXPECT_TRUE(processes.started.empty());
+        EXPECT_EQ(output.rfind("program start refused: ", 0), 0u) << output;
+        EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 1) << output;
+    }
+}
+
+TEST_F(LaunchProgramTest, OnlyARegularFileOfAtMost1GiBIsSummedAndStarted) {
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.path() + "/fifo").constData(), 0700), 0);
+    {
+        QFile big(dir.path() + "/big");
+        ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(big.resize(platform::kLargestSummedFile + 1));  // sparse
+    }
+    ASSERT_TRUE(QDir(dir.path()).mkpath("folder"));
+    const QString crc = "<CRC>12345</CRC><UPDATEURL>u</UPDATEURL>";
+    struct Case {
+        QString fields;
+        QString started;  // empty: refused, nothing started
+    };
+    const Case cases[] = {
+        {"<EXEFILE>fifo</EXEFILE><PARAM>x</PARAM>" + crc, ""},
+        {"<EXEFILE>fifo</EXEFILE><PARAM>x</PARAM>", ""},
+        {"<PATH>/dev</PATH><EXEFILE>zero</EXEFILE><PARAM>x</PARAM>" + crc, ""},
+        {"<EXEFILE>gone</EXEFILE><PARAM>x</PARAM><UPDFILE>fifo</UPDFILE>" + crc, ""},
+        {"<EXEFILE>big</EXEFILE><PARAM>x</PARAM>" + crc, ""},
+        // Without a sum to compute, the size does not matter.
+        {"<EXEFILE>big</EXEFILE><PARAM>x</PARAM>", "big"},
+        // A directory is no program: the updater.
+        {"<EXEFILE>folder</EXEFILE><PARAM>x</PARAM>" + crc, "Tavro.exe"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fields.toStdString());
+        processes.started.clear();
+        BOOL result = FALSE;
+        const std::string output = LaunchWithOutput(c.fields, &result);
+        EXPECT_EQ(result, c.started.isEmpty() ? FALSE : TRUE);
+        if (c.started.isEmpty()) {
+            EXPECT_TRUE(processes.started.empty());
+            EXPECT_EQ(output.rfind("program start refused: ", 0), 0u) << output;
+        } else {
+            ASSERT_EQ(processes.started.size(), 1u);
+            EXPECT_EQ(processes.started[0].program, dir.path() + "/" + c.started);
+        }
+    }
+}
+
+TEST_F(LaunchProgramTest, ChildrenGetNoneOfTheEnginesOrLoadersSettings) {
+    const QList<QByteArray> ours = {"HOME=/home/u",
+                                    "PATH=/home/u/bin:/usr/bin",
+                                    "DISPLAY=:1",
+                                    "LANG=ko_KR.UTF-8",
+                                    "LC_TIME=C",
+                                    "XAUTHORITY=/x",
+                                    "WAYLAND_DISPLAY=wayland-0",
+                                    "XDG_RUNTIME_DIR=/run/u",
+                                    "DBUS_SESSION_BUS_ADDRESS=unix:path=/run/u/bus",
+                                    "QTWEBENGINE_CHROMIUM_FLAGS=--no-sandbox",
+                                    "QTWEBENGINE_DISABLE_SANDBOX=1",
+                                    "LD_PRELOAD=/tmp/x.so",
+                                    "LD_LIBRARY_PATH=/opt/qt",
+                                    "EDITOR=vi",
+                                    "DISPLAYX=1",
+                                    "HOME"};
+    const QList<QByteArray> program = {"HOME=/home/u",
+                                       "PATH=/home/u/bin:/usr/bin",
+                                       "DISPLAY=:1",
+                                       "LANG=ko_KR.UTF-8",
+                                       "LC_TIME=C",
+                                       "XAUTHORITY=/x",
+                                       "WAYLAND_DISPLAY=wayland-0",
+                                       "XDG_RUNTIME_DIR=/run/u",
+                                       "DBUS_SESSION_BUS_ADDRESS=unix:path=/run/u/bus",
+                                       "EDITOR=vi",
+                                       "DISPLAYX=1",
+                                       "HOME"};
+    const QList<QByteArray> tool = {
+        "HOME=/home/u",           "DISPLAY=:1",
+        "LANG=ko_KR.UTF-8",       "LC_TIME=C",
+        "XAUTHORITY=/x",          "WAYLAND_DISPLAY=wayland-0",
+        "XDG_RUNTIME_DIR=/run/u", "DBUS_SESSION_BUS_ADDRESS=unix:path=/run/u/bus",
+        "PATH=/usr/bin:/bin"};
+    const QList<QByteArray> noBus = {"DBUS_SESSION_BUS_ADDRESS=disabled:", "HOME=/h"};
+    const struct {
+        QList<QByteArray> (*build)(const QList<QByteArray>&);
+        QList<QByteArray> from, expected;
+    } cases[] = {
+        {platform::ProgramEnvironment, ours, program},
+        {platform::ElevationToolEnvironment, ours, tool},
+        {platform::ProgramEnvironment, noBus, {"HOME=/h"}},
+        {platform::ElevationToolEnvironment, noBus, {"HOME=/h", "PATH=/usr/bin:/bin"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.build(c.from), c.expected);
+}
+
+TEST_F(LaunchProgramTest, TheFileCheckedIsTheFileStartedEvenWhenItsNameIsTakenOver) {
+    // The real spawner: the program writes its arguments and environment
+    // into a FIFO that the test reads, so the test waits for exactly that.
+    const QString out = dir.path() + "/out";
+    ASSERT_EQ(::mkfifo(QFile::encodeName(out).constData(), 0700), 0);
+    Write("checked", "#!/bin/sh\n{ echo checked \"$@\"; env; } > '" + out.toUtf8() + "'\n");
+    Write("other", "#!/bin/sh\necho other > '" + out.toUtf8() + "'\n");
+    for (const char* name : {"checked", "other"})
+        ASSERT_TRUE(QFile::setPermissions(dir.path() + "/" + name,
+                                          QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    platform::ProgramFile::Opening opening{};
+    const auto file = platform::ProgramFile::Open(dir.path() + "/checked", &opening);
+    ASSERT_TRUE(file);
+    // The name now leads to another program, of the same size and time.
+    ASSERT_EQ(::rename(QFile::encodeName(dir.path() + "/other").constData(),
+                       QFile::encodeName(dir.path() + "/checked").constData()),
+              0);
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--single-process");
+    const bool started = platform::RealProcesses().Start(*file, {"a b"});
+    qunsetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    ASSERT_TRUE(started);
+    QFile fifo(out);
+    ASSERT_TRUE(fifo.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = fifo.readAll().split('\n');
+    EXPECT_EQ(lines.value(0), "checked a b");
+    for (const QByteArray& line : lines)
+        EXPECT_FALSE(line.startsWith("QTWEBENGINE_")) << line.constData();
+}
+
+TEST_F(LaunchProgramTest, TheElevationToolAnsweredOnlyWhileItWasItself) {
+    const QByteArray tool = "pkexec";
+    const QByteArray ours = "Name:\tpkexec\nUid:\t1000\t0\t0\t0\n";
+    const struct {
+        QByteArray stat, status;
+        bool became;
+    } cases[] = {
+        {"42 (pkexec) Z 1", ours, false},
+        {"42 (Tavro.exe) Z 1", ours, true},
+        {"42 (pkexec) Z 1", "Uid:\t0\t0\t0\t0\n", true},
+        {"42 (a (pkexec) b) Z 1", ours, true},
+        {"", "", false},  // gone from /proc: the tool's own answer
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(platform::BecameAnotherProgram(c.stat, c.status, tool, 1000), c.became)
+            << c.stat.constData();
+    }
 }
 
 TEST_F(LaunchProgramTest, OnlyTheServicesOwnPagesMayStartPrograms) {

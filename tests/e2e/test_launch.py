@@ -11,10 +11,13 @@ from harness import ProgramTest, module_fixture
 display = None
 server = None
 
-# Records each argument on a line of its own, then a line "--".
+# Records its environment, then each argument on a line of its own and a
+# line "--". The program is started through its file's descriptor, so $0
+# is /proc/self/fd/N: the files are named by absolute paths.
 RECORDER = """#!/bin/sh
-for a in "$@"; do printf '%s\\n' "$a"; done >> "$(dirname "$0")/args.txt"
-echo -- >> "$(dirname "$0")/args.txt"
+env > '{env}'
+for a in "$@"; do printf '%s\\n' "$a"; done >> '{args}'
+echo -- >> '{args}'
 """
 
 
@@ -22,11 +25,28 @@ setUpModule, tearDownModule = module_fixture(__name__)
 
 
 # An elevation tool whose user declines: it notes how it was called and
-# exits as pkexec does when its question is dismissed.
+# with what environment, and exits as pkexec does when its question is
+# dismissed.
 DECLINING_TOOL = """#!/bin/sh
-printf '%s\\n' "$@" > "$(dirname "$0")/tool-args.txt"
+printf '%s\\n' "$@" > '{args}'
+env > '{env}'
 exit 126
 """
+
+
+def fake_tool_path():
+    """Where the program looks for its elevation tool (the build names it);
+    only a path in a build tree's test-tools directory is written."""
+    path = os.environ.get("VELK_PKEXEC", "")
+    if os.path.basename(os.path.dirname(path)) != "test-tools" or not os.path.isabs(path):
+        raise unittest.SkipTest("VELK_PKEXEC does not name a test-tools/pkexec of the build tree "
+                                f"(it is {path!r}); configure with -DVELK_PKEXEC=<build>/test-tools/pkexec")
+    return path
+
+
+def read_env(path):
+    with open(path, encoding="utf-8", errors="replace") as f:
+        return dict(line.split("=", 1) for line in f.read().splitlines() if "=" in line)
 
 
 class LaunchTest(ProgramTest):
@@ -34,10 +54,11 @@ class LaunchTest(ProgramTest):
         with open(os.path.join(self.prog.dir, "app.ini"), "w", encoding="utf-8") as f:
             f.write(f"[APP]\nTRUSTEDORIGINS=http://127.0.0.1:{server.port}\n")
         recorder = os.path.join(self.prog.dir, "rec.sh")
+        self.args_file = os.path.join(self.prog.root, "args.txt")
+        self.env_file = os.path.join(self.prog.root, "env.txt")
         with open(recorder, "w") as f:
-            f.write(RECORDER)
+            f.write(RECORDER.format(args=self.args_file, env=self.env_file))
         os.chmod(recorder, 0o755)
-        self.args_file = os.path.join(self.prog.dir, "args.txt")
         self.marker = os.path.join(self.prog.root, "touched")
         url = server.url("chat_test.html").replace("127.0.0.1", host)
         self.prog.start(f"velk://url={url}?id={self.page}", env=env)
@@ -64,6 +85,10 @@ class LaunchTest(ProgramTest):
         runs = self.prog.wait_for(self.recorded, what="the program's arguments")
         self.assertEqual(runs, [["a", "b c", f"b;touch {self.marker}",
                                  "$(touch", f"{self.marker})", "한글"]])
+        # The program keeps the user's environment, without the engine's.
+        env = read_env(self.env_file)
+        self.assertIn("HOME", env)
+        self.assertEqual([k for k in env if k.startswith("QTWEBENGINE_")], [])
 
         # A frame of another origin inside the same page asks too.
         frame_packet = ("<PKT><GBN>9000</GBN><CMD>6</CMD><EXEFILE>rec.sh</EXEFILE>"
@@ -81,21 +106,36 @@ class LaunchTest(ProgramTest):
         self.assertFalse(os.path.exists(self.marker), "an argument ran a command")
 
     def test_a_declined_elevation_shows_the_error_box_and_the_windows_go_on(self):
-        tools = os.path.join(self.prog.root, "tools")
-        os.makedirs(tools)
-        tool = os.path.join(tools, "pkexec")
+        tool = fake_tool_path()
+        os.makedirs(os.path.dirname(tool), exist_ok=True)
+        tool_args = os.path.join(self.prog.root, "tool-args.txt")
+        tool_env = os.path.join(self.prog.root, "tool-env.txt")
         with open(tool, "w") as f:
-            f.write(DECLINING_TOOL)
+            f.write(DECLINING_TOOL.format(args=tool_args, env=tool_env))
         os.chmod(tool, 0o755)
-        self.start(env={"PATH": tools + ":" + os.environ.get("PATH", "/usr/bin:/bin")})
+        self.addCleanup(os.remove, tool)
+        # A tool of the same name on PATH is never the one run.
+        decoy = os.path.join(self.prog.root, "decoy")
+        os.makedirs(decoy)
+        with open(os.path.join(decoy, "pkexec"), "w") as f:
+            f.write("#!/bin/sh\nexit 0\n")
+        os.chmod(os.path.join(decoy, "pkexec"), 0o755)
+        self.start(env={"PATH": decoy + ":" + os.environ.get("PATH", "/usr/bin:/bin"),
+                        "LD_LIBRARY_PATH": "/nonexistent"})
         before = set(display.windows_named("^VelkSTKApp$"))
         server.push(self.page, "send(pkt(6, {EXEFILE: 'rec.sh', PARAM: 'x y', RUNASADMIN: 1}))")
         box = self.prog.wait_for(
             lambda: next(iter(set(display.windows_named("^VelkSTKApp$", True)) - before), None),
             what="the error box")
         # The tool got the program's full path and its arguments.
-        with open(os.path.join(tools, "tool-args.txt"), encoding="utf-8") as f:
+        with open(tool_args, encoding="utf-8") as f:
             self.assertEqual(f.read().splitlines(), [os.path.join(self.prog.dir, "rec.sh"), "x", "y"])
+        # It got what a desktop's authentication agent needs, and nothing of
+        # the engine's or the loader's.
+        env = read_env(tool_env)
+        self.assertEqual(env.get("PATH"), "/usr/bin:/bin")
+        self.assertIn("DISPLAY", env)
+        self.assertEqual([k for k in env if k.startswith(("QTWEBENGINE_", "LD_"))], [])
         # While the box is open, the chat window still answers its page
         # (a placement query comes back through JSRecv).
         server.push(self.page, "send(pkt(19, {CALL: 1}))")
