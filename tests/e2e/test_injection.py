@@ -18,7 +18,7 @@ setUpModule, tearDownModule = module_fixture(__name__)
 # Run as script, this would set a mark in the page. Escaping only the quote
 # would turn its backslash-quote into an escaped backslash and a quote that
 # ends the string.
-PAYLOAD = '\\");window.injected="ran";//'
+PAYLOAD = "\\\");window.injected='ran';//"
 
 # What the view adds to a placement query before answering it.
 PLACEMENT_ANSWER = "".join(f"<{tag}>-?[0-9]+</{tag}>" for tag in (
