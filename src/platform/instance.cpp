@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
@@ -12,24 +14,63 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
-#include <QStandardPaths>
 #include <QTimer>
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <memory>
 
 namespace {
 
 DWORD g_lastError = 0;
 
-// Per-user directory for lock files and channel names.
+// The directory of this user's lock files and channels: the session's
+// runtime directory, or one of our own in the temporary directory when the
+// session has none. Empty when it is not this user's alone; the guard is
+// then off, which is said once.
 QString RuntimeDir() {
-    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (dir.isEmpty())
-        dir = QDir::tempPath() + QStringLiteral("/velk-%1").arg(::getuid());
-    QDir().mkpath(dir);
-    QFile::setPermissions(dir,
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    return dir;
+    const uid_t uid = ::getuid();
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    QString dir;
+    QString problem;
+    if (runtime.startsWith('/')) {
+        dir = QFile::decodeName(runtime);
+    } else {
+        dir = QDir::tempPath() + QStringLiteral("/velk-%1").arg(uid);
+        // Made with its final rights in one step, or found; either way it is
+        // judged below as it is, and its rights are never changed.
+        const int made = ::mkdir(QFile::encodeName(dir).constData(), 0700);
+        const int error = errno;
+        if (made != 0 && error != EEXIST)
+            problem = QStringLiteral("%1 cannot be made: %2")
+                          .arg(dir, QString::fromLocal8Bit(std::strerror(error)));
+    }
+    if (problem.isEmpty())
+        problem = platform::PrivateDirectoryProblem(dir, uid);
+    if (problem.isEmpty())
+        return dir;
+    static bool reported = false;
+    if (!reported) {
+        reported = true;
+        std::fprintf(stderr, "single-instance guard off: %s\n", qPrintable(problem));
+    }
+    return {};
+}
+
+// The user of the process at the other end of a local socket, or -1 when
+// it cannot be told.
+qint64 PeerUid(qintptr descriptor) {
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    if (descriptor < 0 ||
+        ::getsockopt(static_cast<int>(descriptor), SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0)
+        return -1;
+    return peer.uid;
+}
+
+bool SameUser(qint64 uid) {
+    return uid == static_cast<qint64>(::getuid());
 }
 
 // A file-system-safe name for any mutex or class name.
@@ -40,7 +81,10 @@ QString SafeName(const QString& prefix, const CString& name) {
 }
 
 QString ChannelPath(const CString& className) {
-    return RuntimeDir() + QLatin1Char('/') + SafeName(QStringLiteral("velk-instance-"), className);
+    const QString dir = RuntimeDir();
+    if (dir.isEmpty())
+        return {};
+    return dir + QLatin1Char('/') + SafeName(QStringLiteral("velk-instance-"), className);
 }
 
 // The reply to a handled request: one byte.
@@ -75,11 +119,14 @@ private:
 HANDLE CreateMutexW(void*, BOOL, const CString& name) {
     g_lastError = 0;
     static int unnamed = 0;
-    if (name.isEmpty())
+    // Without a directory of this user's own a lock file could be taken or
+    // faked by others: the mutex is then an unnamed one.
+    const QString dir = name.isEmpty() ? QString() : RuntimeDir();
+    if (dir.isEmpty())
         return &unnamed;
-    const QString path =
-        RuntimeDir() + QLatin1Char('/') + SafeName(QStringLiteral("velk-mutex-"), name);
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    const QString path = dir + QLatin1Char('/') + SafeName(QStringLiteral("velk-mutex-"), name);
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0)
         return nullptr;
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -101,6 +148,25 @@ void SetLastError(DWORD error) {
 }
 
 namespace platform {
+
+QString PrivateDirectoryProblem(const QString& path, quint32 uid) {
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return QStringLiteral("%1 cannot be read: %2")
+            .arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+    if (S_ISLNK(st.st_mode))
+        return QStringLiteral("%1 is a symbolic link").arg(path);
+    if (!S_ISDIR(st.st_mode))
+        return QStringLiteral("%1 is not a directory").arg(path);
+    if (st.st_uid != uid)
+        return QStringLiteral("%1 belongs to user %2").arg(path).arg(st.st_uid);
+    if ((st.st_mode & (S_IRWXG | S_IRWXO)) != 0)
+        return QStringLiteral("%1 is open to others (mode %2)")
+            .arg(path)
+            .arg(st.st_mode & 07777, 4, 8, QLatin1Char('0'));
+    return {};
+}
+
 namespace {
 QPointer<QLocalServer> g_server;
 QPointer<QFileSystemWatcher> g_watcher;
@@ -233,6 +299,8 @@ bool ListenForInstances(const CString& className,
                         std::function<void(const InstanceRequest&)> onRequest) {
     StopListeningForInstances();
     const QString path = ChannelPath(className);
+    if (path.isEmpty())
+        return false;
     const ChannelNameLock lock(path);
     // The toolkit's listen puts its socket in place of any file at the
     // path, a live instance's channel included: look first.
@@ -254,6 +322,15 @@ bool ListenForInstances(const CString& className,
     }
     QObject::connect(server, &QLocalServer::newConnection, server, [server, onRequest] {
         while (QLocalSocket* socket = server->nextPendingConnection()) {
+            // Only this user's own later starts are heard.
+            const qint64 peer = PeerUid(socket->socketDescriptor());
+            if (!SameUser(peer)) {
+                std::fprintf(stderr, "instance channel: a connection of user %lld refused\n",
+                             static_cast<long long>(peer));
+                socket->abort();
+                socket->deleteLater();
+                continue;
+            }
             auto buffer = std::make_shared<QByteArray>();
             QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
             // A sender that says nothing, or too little, is not waited for.
@@ -301,11 +378,21 @@ void StopListeningForInstances() {
 
 bool HandOffToInstance(const CString& className, const InstanceRequest& request, int timeoutMs) {
     QDeadlineTimer deadline(timeoutMs);
+    const QString path = ChannelPath(className);
+    if (path.isEmpty())
+        return false;
     QLocalSocket socket;
-    socket.connectToServer(ChannelPath(className));
+    socket.connectToServer(path);
     if (!socket.waitForConnected(
             static_cast<int>(std::min<qint64>(2000, deadline.remainingTime()))))
         return false;
+    // The launch parameters go to this user's own instance only.
+    const qint64 peer = PeerUid(socket.socketDescriptor());
+    if (!SameUser(peer)) {
+        std::fprintf(stderr, "instance channel: the listener is user %lld's, nothing handed over\n",
+                     static_cast<long long>(peer));
+        return false;
+    }
     socket.write(EncodeInstanceRequest(request));
     // The running instance answers once it has handled the request; one
     // that is stopped or hung is given up after the deadline.

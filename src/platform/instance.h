@@ -15,6 +15,13 @@ constexpr DWORD ERROR_ALREADY_EXISTS = 183;
 // mutex; the operating system releases it when the process ends, however it
 // ends. The handle is never closed by the system. An empty name makes an
 // unnamed mutex, which nobody else can see.
+//
+// Lock files and channels live in a directory of this user's alone: the
+// session's runtime directory (XDG_RUNTIME_DIR), or, when there is none,
+// "velk-<uid>" in the temporary directory, made with mode 0700. A directory
+// that is not this user's alone (PrivateDirectoryProblem) is not used: every
+// mutex is then unnamed and no channel is opened, so the program runs
+// without the single-instance guard, which it says once on standard error.
 HANDLE CreateMutexW(void* securityAttributes, BOOL initialOwner, const CString& name);
 // The error code of the last call that sets one: ERROR_ALREADY_EXISTS after
 // CreateMutexW found the name held by another process, the code of a failed
@@ -50,14 +57,22 @@ enum class DecodeResult { kComplete, kIncomplete, kRefused };
 // wrong mark or version, an unknown kind, a length over its limit.
 DecodeResult DecodeInstanceRequest(QByteArray& buffer, InstanceRequest* request);
 
-// The local socket's path of the channel under `className`.
+// Why `path` may not hold the lock files and channels of user `uid`, or
+// empty when it may: it must be a directory, not a symbolic link, that
+// `uid` owns, with no rights for its group or others.
+QString PrivateDirectoryProblem(const QString& path, quint32 uid);
+
+// The local socket's path of the channel under `className`; empty when
+// there is no private directory for it.
 QString InstanceChannelPath(const CString& className);
 
 // Server end, opened by the running instance's main frame under its class
 // name. Each request is given to `onRequest` on the user-interface thread,
 // with the sender's activation tokens put in this process's environment
 // for the toolkit to use; the sender waits until `onRequest` has returned.
-// Only the same user can connect. A malformed request, or none within ten
+// Only the same user is heard: a connection from a process of another user
+// (its credentials, SO_PEERCRED) is closed at once and said so on standard
+// error. A malformed request, or none within ten
 // seconds, closes its connection and nothing else. Returns false when the
 // channel could not be opened.
 bool ListenForInstances(const CString& className,
@@ -67,7 +82,7 @@ void StopListeningForInstances();
 // Client end: when a running instance listens under `className`, sends it
 // `request` and waits until it has been handled: true. False at once when
 // nobody listens, and after `timeoutMs` when the instance does not answer
-// (stopped or hung).
+// (stopped or hung). A listener of another user is sent nothing (false).
 bool HandOffToInstance(const CString& className, const InstanceRequest& request,
                        int timeoutMs = 10000);
 

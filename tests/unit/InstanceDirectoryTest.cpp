@@ -1,0 +1,60 @@
+// Which directory may hold the lock files and the channel of one user: a
+// directory of that user's alone.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "platform/instance.h"
+
+namespace {
+
+TEST(InstanceDirectory, OnlyADirectoryOfTheUsersAloneIsUsed) {
+    QTemporaryDir temp;
+    ASSERT_TRUE(temp.isValid());
+    const QString root = temp.path();
+    const auto made = [&](const char* name, mode_t mode) {
+        const QString path = root + QLatin1Char('/') + QLatin1String(name);
+        EXPECT_EQ(::mkdir(QFile::encodeName(path).constData(), 0700), 0) << name;
+        // Rights set outright: the test's umask plays no part.
+        EXPECT_EQ(::chmod(QFile::encodeName(path).constData(), mode), 0) << name;
+        return path;
+    };
+    const QString own = made("own", 0700);
+    const QString others = made("others", 0755);
+    const QString group = made("group", 0730);
+    const QString nobodys = made("nobodys", 0700);
+    // The tests run as root, which may give a directory away.
+    ASSERT_EQ(::chown(QFile::encodeName(nobodys).constData(), 65534, 65534), 0);
+    const QString link = root + QStringLiteral("/link");
+    ASSERT_TRUE(QFile::link(own, link));
+    const QString file = root + QStringLiteral("/file");
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+
+    struct Case {
+        QString path;
+        bool used;
+    };
+    const Case cases[] = {
+        {own, true},
+        {others, false},
+        {group, false},
+        {nobodys, false},
+        {link, false},
+        {file, false},
+        {root + QStringLiteral("/missing"), false},
+    };
+    for (const Case& c : cases) {
+        const QString problem = platform::PrivateDirectoryProblem(c.path, ::getuid());
+        EXPECT_EQ(problem.isEmpty(), c.used)
+            << c.path.toStdString() << ": " << problem.toStdString();
+    }
+}
+
+}  // namespace
