@@ -21,9 +21,21 @@ QString OriginKey(const QUrl& url) {
            QString::number(url.port(plain ? 80 : 443));
 }
 
+// A page that loads documents without end (frames made in a loop) keeps
+// a ledger of bounded size: past the bound, one address that no rule
+// trusts stands for the rest.
+constexpr qsizetype kMaxAddresses = 256;
+const QString kTooMany = QStringLiteral("about:too-many-documents");
+
 void AddOnce(QStringList& list, const QString& s) {
-    if (!list.contains(s))
-        list << s;
+    if (list.contains(s))
+        return;
+    if (list.size() >= kMaxAddresses) {
+        if (!list.contains(kTooMany))
+            list << kTooMany;
+        return;
+    }
+    list << s;
 }
 
 }  // namespace

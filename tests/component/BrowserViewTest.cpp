@@ -268,7 +268,7 @@ TEST_F(BrowserViewTest, AnswerTextIsEscapedSoTheCallStaysOneStatement) {
     clock.Advance(100);
     ASSERT_EQ(browser->scripts.size(), 1u);
     EXPECT_TRUE(browser->scripts[0].code.startsWith(
-        "JSRecv(\"<PKT><GBN>9000</GBN><CMD>19</CMD><CALL>1</CALL><MSG>say \\\"hi\\\"\\nit's a\\b"
+        "JSRecv(\"<PKT><GBN>9000</GBN><CMD>19</CMD><CALL>1</CALL><MSG>say \\\"hi\\\"\\nit's a\\\\b"
         "</MSG><XX>0</XX>"));
     EXPECT_TRUE(browser->scripts[0].code.endsWith("</PKT>\")"));
 }

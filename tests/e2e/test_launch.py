@@ -99,7 +99,14 @@ class LaunchTest(ProgramTest):
                                f"{frame_packet!r}); document.body.appendChild(f);")
         refused = self.prog.wait_for(self.refusals, what="the frame's request refused")
         self.assertIn(f"http://localhost:{server.port}", refused[0])
-        # The page itself still may, and only its own start happened.
+        # The frame can script the page, so the page's own request is
+        # refused too, until the page has loaded anew; then it may again,
+        # and only its own starts happened.
+        self.launch("refused")
+        self.prog.wait_for(lambda: len(self.refusals()) == 2, what="the page's request refused")
+        server.push(self.page, "location.reload()")
+        self.prog.wait_for(lambda: len(server.reports_of("loaded", self.page)) == 2,
+                           what="the page loaded anew")
         self.launch("again")
         self.prog.wait_for(lambda: len(self.recorded()) == 2, what="the second start")
         self.assertEqual(self.recorded()[1], ["again"])

@@ -108,6 +108,18 @@ TEST(DocumentGroupTest, WhatCountsAfterEachSequence) {
          },
          {kOther},
          {}},
+        {"a page that loads documents without end keeps a bounded ledger",
+         [](DocumentGroup& g) {
+             for (int i = 0; i < 1000; ++i)
+                 g.Navigation(page, QUrl(kService + "?" + QString::number(i % 300)), false);
+         },
+         [] {
+             QStringList first;
+             for (int i = 0; i < 256; ++i)
+                 first << kService + "?" + QString::number(i);
+             return first << "about:too-many-documents";
+         }(),
+         {}},
         {"a certificate error marks the page, and later requests to that origin",
          [](DocumentGroup& g) {
              g.Navigation(page, QUrl("https://bad.test/a"), true);
