@@ -73,6 +73,11 @@ bool CefInitialize(const CefMainArgs&, const CefSettings& settings, CefRefPtr<Ce
     // start-up; every browser of this program asks for it off (its pages
     // fetch from the service's other hosts), so it starts that way.
     cmd->AppendSwitch(QStringLiteral("disable-web-security"));
+    // Every page that the user goes back to comes back by loading, so that
+    // the pages' ledger of documents (engine/document_group.h) sees it as a
+    // navigation; a page restored from the back-forward cache is not
+    // promised to pass through the same reports.
+    cmd->AppendSwitch(QStringLiteral("disable-back-forward-cache"));
     if (app)
         app->OnBeforeCommandLineProcessing(CefString(), cmd);
 

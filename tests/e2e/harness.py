@@ -22,13 +22,24 @@ BAD_OUTPUT = ("AddressSanitizer", "runtime error:", "LeakSanitizer", "Segmentati
               "QObject::~QObject: Timers cannot be stopped from another thread")
 
 
-class Display:
-    """Xvfb plus icewm (taskbar at the bottom, tray on it unless `tray` is
-    false)."""
+# The window managers a display can run, as started under Xvfb. icewm has a
+# taskbar with a tray; metacity (the GNOME family's manager) and openbox have
+# neither.
+WINDOW_MANAGERS = {
+    "icewm": ["icewm"],
+    "metacity": ["metacity"],
+    "openbox": ["openbox", "--sm-disable"],
+}
 
-    def __init__(self, width=1280, height=1024, tray=True):
+
+class Display:
+    """Xvfb plus a window manager: icewm (taskbar at the bottom, tray on it
+    unless `tray` is false) unless `wm` names another of WINDOW_MANAGERS."""
+
+    def __init__(self, width=1280, height=1024, tray=True, wm="icewm"):
         self.width, self.height = width, height
-        self.tray = tray
+        self.tray = tray and wm == "icewm"
+        self.wm = wm
         self.procs = []
         self.name = None
 
@@ -58,24 +69,24 @@ class Display:
         self.name = f":{int(number)}"
         self.procs.append(xvfb)
         self.home = tempfile.mkdtemp(prefix="velk-wm-")
-        if not self.tray:
+        if self.wm == "icewm" and not self.tray:
             os.makedirs(os.path.join(self.home, ".icewm"))
             with open(os.path.join(self.home, ".icewm", "preferences"), "w") as f:
                 f.write("ShowTaskBar=0\nTaskBarShowTray=0\n")
         env = dict(os.environ, DISPLAY=self.name, HOME=self.home)
-        wm = subprocess.Popen(["icewm"], env=env, stdout=subprocess.DEVNULL,
+        wm = subprocess.Popen(WINDOW_MANAGERS[self.wm], env=env, stdout=subprocess.DEVNULL,
                               stderr=subprocess.DEVNULL)
         self.procs.append(wm)
-        # icewm is ready once it has announced itself on the root window
-        # (and, with its taskbar, once that exists and the work area is out).
-        # On a busy machine that can take a while; tests without it would
-        # fail in ways that do not name the cause.
+        # A manager is ready once it has announced itself on the root window
+        # and published the work area (icewm with its taskbar: once that
+        # exists too). On a busy machine that can take a while; tests without
+        # it would fail in ways that do not name the cause.
         deadline = time.time() + 120
         while not self._wm_ready():
             if wm.poll() is not None:
-                raise RuntimeError(f"icewm ended with {wm.returncode} on {self.name}")
+                raise RuntimeError(f"{self.wm} ended with {wm.returncode} on {self.name}")
             if time.time() > deadline:
-                raise RuntimeError(f"icewm did not get ready on {self.name}")
+                raise RuntimeError(f"{self.wm} did not get ready on {self.name}")
             time.sleep(0.1)
         return self
 
@@ -84,8 +95,11 @@ class Display:
                                env=self.env(), capture_output=True, text=True).stdout.splitlines()
         if not lines or "window id" not in lines[0]:
             return False
+        has_work_area = len(lines) > 1 and "=" in lines[1]
+        if self.wm != "icewm":
+            return has_work_area
         # Without its taskbar icewm publishes no work area.
-        return not self.tray or (len(lines) > 1 and "=" in lines[1] and
+        return not self.tray or (has_work_area and
                                  bool(self.xdotool("search", "--class", "icewm").strip()))
 
     def env(self):
@@ -294,7 +308,8 @@ PAGES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "pages")
 
 class PageServer:
     """Serves the test pages on loopback; /status/N answers with status N;
-    /slow/MS/PATH answers with PATH after MS milliseconds; /echo-cookie
+    /slow/MS/PATH answers with PATH after MS milliseconds; /cacheable/PATH
+    answers with PATH without forbidding caches to keep it; /echo-cookie
     answers with the cookies the request carried; /report takes what pages
     post and keeps it for the test. With `tls` (a certificate and key file)
     it serves HTTPS."""
@@ -327,7 +342,8 @@ class PageServer:
                     pass
 
             def end_headers(self):
-                self.send_header("Cache-Control", "no-store")
+                if not getattr(self, "cacheable", False):
+                    self.send_header("Cache-Control", "no-store")
                 super().end_headers()
 
             def do_GET(self):
@@ -354,6 +370,9 @@ class PageServer:
                     self.end_headers()
                     self.wfile.write(body)
                     return
+                self.cacheable = self.path.startswith("/cacheable/")
+                if self.cacheable:
+                    self.path = self.path[len("/cacheable"):]
                 if self.path.startswith("/slow/"):
                     _, _, ms, rest = self.path.split("/", 3)
                     time.sleep(int(ms) / 1000)

@@ -72,6 +72,34 @@ class TrustTest(ProgramTest):
         self.prog.wait_for(self.started, what="the page's own start")
         self.assertEqual(self.started(), ["own"])
 
+    def click_link_over_the_page(self, href):
+        """The user clicks a link that covers the whole page."""
+        server.push(self.page, f"document.body.innerHTML = '<a href=\"{href}\" "
+                               "style=\"position:fixed;left:0;top:0;right:0;bottom:0\">x</a>';"
+                               "report('link', 1)")
+        self.prog.wait_for(lambda: server.reports_of("link", self.page), what="the link")
+        window = self.prog.wait_for_window("^벨크$", visible_only=True)
+        x, y, w, h = display.window_geometry(window)
+        display.xdotool("mousemove", str(x + w // 2), str(y + h // 2), "click", "1")
+
+    def test_a_foreign_page_that_the_user_goes_back_to_is_still_foreign(self):
+        # A page that caches may keep for going back.
+        self.start(self.page_url("localhost", "cacheable/chat_test.html"))
+        self.loaded(1)
+        self.click_link_over_the_page(self.page_url())
+        self.loaded(2)
+        self.launch("own")
+        self.prog.wait_for(self.started, what="the page's own start")
+        # Back to the foreign page, which the user left by a click.
+        server.push(self.page, "history.back()")
+        server.push(self.page, "report('back', location.host)")
+        self.assertEqual(self.prog.wait_for(lambda: server.reports_of("back", self.page),
+                                            what="the foreign page back")[0],
+                         f"localhost:{server.port}")
+        server.push(self.page, f"send({ATTACK!r})")
+        self.assertIn(f"http://localhost:{server.port}/cacheable/chat_test.html", self.refused(1))
+        self.assertEqual(self.started(), ["own"])
+
     def test_a_page_that_rewrites_its_address_stays_foreign(self):
         self.start(self.page_url("localhost"))
         self.loaded(1)
@@ -165,14 +193,7 @@ class TrustTest(ProgramTest):
         self.prog.start(f"velk://url={self.page_url()}",
                         env={"PATH": tools + ":" + os.environ.get("PATH", "/usr/bin:/bin")})
         self.loaded(1)
-        # A link over the whole page, clicked by the user.
-        server.push(self.page, "document.body.innerHTML = '<a href=\"velk-test-scheme:run\" "
-                               "style=\"position:fixed;left:0;top:0;right:0;bottom:0\">x</a>';"
-                               "report('link', 1)")
-        self.prog.wait_for(lambda: server.reports_of("link", self.page), what="the link")
-        window = self.prog.wait_for_window("^벨크$|VelkApp", visible_only=True)
-        x, y, w, h = display.window_geometry(window)
-        display.xdotool("mousemove", str(x + w // 2), str(y + h // 2), "click", "1")
+        self.click_link_over_the_page("velk-test-scheme:run")
         self.prog.wait_for(
             lambda: any("address refused: velk-test-scheme:run" in line
                         for line in open(os.path.join(self.prog.root, "output.log"),
