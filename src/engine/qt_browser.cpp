@@ -1,24 +1,18 @@
 #include "engine/qt_browser.h"
 
-#include <QContextMenuEvent>
 #include <QCoreApplication>
-#include <QDataStream>
-#include <QMenu>
 #include <QWebChannel>
-#include <QWebEngineCertificateError>
 #include <QWebEngineHistory>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineSettings>
-#include <QWebEngineUrlRequestInfo>
-#include <QWebEngineUrlRequestInterceptor>
 #include <cmath>
-#include <cstdio>
 #include <map>
 
 #include "engine/context.h"
+#include "engine/load_events.h"
 
 namespace engine {
 namespace {
@@ -31,7 +25,6 @@ std::map<QtBrowser*, CefRefPtr<QtBrowser>>& LiveBrowsers() {
 }
 
 int g_nextId = 0;
-QWebEngineProfile* g_devToolsProfile = nullptr;
 
 // The engine accepts zoom factors from 0.25 to 5 only; beyond them a
 // request would be silently ignored.
@@ -42,216 +35,12 @@ double ZoomFactorOfLevel(double level) {
     return std::clamp(factor, 0.25, 5.0);
 }
 
-// Gives `page` new engine contents that take over its history (its
-// settings, scripts and web channel stay with the page); they start loading
-// its current entry. Nothing happens to a page without history.
-void RenewContents(QWebEnginePage* page) {
-    QByteArray history;
-    QDataStream out(&history, QIODevice::WriteOnly);
-    out << *page->history();
-    QDataStream in(history);
-    in >> *page->history();
-}
-
 constexpr int kDefaultPopupWidth = 800;
 constexpr int kDefaultPopupHeight = 600;
 
-// The child of a browser window that holds the view (where drag and drop
-// is revoked).
-class ViewHost : public CWnd {
-protected:
-    void OnSize(UINT type, int cx, int cy) override {
-        CWnd::OnSize(type, cx, cy);
-        for (QObject* child : GetPeer()->children()) {
-            if (auto* view = qobject_cast<QWebEngineView*>(child))
-                view->setGeometry(0, 0, cx, cy);
-        }
-    }
-    void PostNcDestroy() override { delete this; }
-};
-
 }  // namespace
-
-namespace {
-
-// A browser asked for and not made yet.
-struct BrowserRequest {
-    CefWindowInfo info;
-    CefRefPtr<CefClient> client;
-    CefString url;
-    CefBrowserSettings settings;
-};
-
-std::deque<BrowserRequest>& BrowserRequests() {
-    static auto* requests = new std::deque<BrowserRequest>();
-    return *requests;
-}
-
-void MakeBrowser(const BrowserRequest& request) {
-    Context& ctx = GetContext();
-    // A window closed meanwhile, or an engine shut down, gets no browser.
-    if (!ctx.initialized || !ctx.profile)
-        return;
-    if (request.info.parent_window && !IsWindow(request.info.parent_window))
-        return;
-    CefRefPtr<QtBrowser> browser =
-        QtBrowser::Create(request.info, request.client, request.settings,
-                          request.info.parent_window == nullptr, ctx.profile);
-    if (!browser)
-        return;
-    // The library announces the browser once it exists; the first load is
-    // already on its way.
-    if (!request.url.isEmpty())
-        browser->LoadURL(request.url);
-    if (request.client) {
-        if (CefRefPtr<CefLifeSpanHandler> h = request.client->GetLifeSpanHandler()) {
-            QueueCallback([h, browser] { h->OnAfterCreated(browser.get()); });
-        }
-    }
-}
-
-// Makes the oldest requested browser. One browser a pass: making one takes
-// tens of milliseconds, and windows that asked for many at once (a burst of
-// popups) get their paint, their opacity and their input between them.
-void MakeNextBrowser() {
-    std::deque<BrowserRequest>& requests = BrowserRequests();
-    if (requests.empty())
-        return;
-    const BrowserRequest request = std::move(requests.front());
-    requests.pop_front();
-    if (!requests.empty())
-        QueueCallback(MakeNextBrowser);
-    MakeBrowser(request);
-}
-
-}  // namespace
-
-// As the library does, the browser is made after the call returns, on this
-// thread; the call only checks that it can be made.
-bool CreateEngineBrowser(const CefWindowInfo& info, CefRefPtr<CefClient> client,
-                         const CefString& url, const CefBrowserSettings& settings) {
-    Context& ctx = GetContext();
-    StartEngine();
-    if (!ctx.initialized || !ctx.profile)
-        return false;
-    if (info.parent_window && !IsWindow(info.parent_window))
-        return false;
-    std::deque<BrowserRequest>& requests = BrowserRequests();
-    requests.push_back(BrowserRequest{info, std::move(client), url, settings});
-    if (requests.size() == 1)
-        QueueCallback(MakeNextBrowser);
-    return true;
-}
 
 // ---------------------------------------------------------------------------
-
-namespace {
-
-// The schemes whose documents the engine shows itself. Any other address
-// would be handed to the desktop's handler of its scheme, which pages may
-// not reach: they open only web addresses, and only through their command
-// for it.
-bool IsEngineScheme(const QString& scheme) {
-    static const QStringList schemes{
-        QStringLiteral("http"),     QStringLiteral("https"),       QStringLiteral("file"),
-        QStringLiteral("data"),     QStringLiteral("blob"),        QStringLiteral("about"),
-        QStringLiteral("qrc"),      QStringLiteral("filesystem"),  QStringLiteral("chrome-error"),
-        QStringLiteral("devtools"), QStringLiteral("view-source"), QStringLiteral("javascript")};
-    return schemes.contains(scheme.toLower());
-}
-
-}  // namespace
-
-// Tells a page's group of every request the page makes, so that one to an
-// origin whose certificate failed before marks it (the engine does not
-// report the accepted error again).
-class RequestWatcher final : public QWebEngineUrlRequestInterceptor {
-public:
-    RequestWatcher(QtBrowser* browser, QObject* parent)
-        : QWebEngineUrlRequestInterceptor(parent), m_browser(browser) {}
-    void Detach() { m_browser = nullptr; }
-    void interceptRequest(QWebEngineUrlRequestInfo& info) override {
-        if (m_browser && m_browser->Group())
-            m_browser->Group()->Request(m_browser, info.requestUrl());
-    }
-
-private:
-    QtBrowser* m_browser;
-};
-
-EnginePage::EnginePage(QWebEngineProfile* profile, QObject* parent)
-    : QWebEnginePage(profile, parent) {
-    // Certificate errors are accepted, as the library settings ask; the
-    // page's group learns of each, so that nothing it then shows counts as
-    // the service's.
-    connect(this, &QWebEnginePage::certificateError, this,
-            [this](QWebEngineCertificateError error) {
-                if (m_browser && m_browser->Group())
-                    m_browser->Group()->CertificateError(m_browser, error.url());
-                if (GetContext().settings.ignore_certificate_errors) {
-                    error.acceptCertificate();
-                } else {
-                    error.rejectCertificate();
-                }
-            });
-}
-
-bool EnginePage::acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) {
-    if (!IsEngineScheme(url.scheme())) {
-        std::fprintf(stderr, "address refused: %s is not a web address\n",
-                     url.toString(QUrl::FullyEncoded).toUtf8().constData());
-        return false;
-    }
-    if (m_browser && m_browser->Group())
-        m_browser->Group()->Navigation(m_browser, url, isMainFrame);
-    return true;
-}
-
-void EnginePage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,
-                                          const QString& message, int line, const QString& source) {
-    // Page messages are noise for a user; they are shown only when asked for.
-    static const bool show = qEnvironmentVariableIsSet("VELK_PAGE_CONSOLE");
-    if (show) {
-        qInfo("page console [%d] %s:%d: %s", int(level), qUtf8Printable(source), line,
-              qUtf8Printable(message));
-    }
-}
-
-EngineView::EngineView(QtBrowser* browser, QWidget* parent)
-    : QWebEngineView(parent), m_browser(browser) {}
-
-void EngineView::contextMenuEvent(QContextMenuEvent* event) {
-    if (!m_browser)
-        return;
-    m_browser->ShowContextMenu(event->globalPos(), event->pos());
-}
-
-void BrowserWindow::OnSize(UINT type, int cx, int cy) {
-    CWnd::OnSize(type, cx, cy);
-    if (m_browser)
-        m_browser->FitView();
-}
-
-void BrowserWindow::OnDestroy() {
-    if (m_browser)
-        m_browser->WindowGone();
-    CWnd::OnDestroy();
-}
-
-void PopupWindow::OnSize(UINT type, int cx, int cy) {
-    CWnd::OnSize(type, cx, cy);
-    if (m_browser && m_browser->GetWindowHandle()) {
-        ::SetWindowPos(m_browser->GetWindowHandle(), nullptr, 0, 0, cx, cy, SWP_NOZORDER);
-    }
-}
-
-void PopupWindow::OnClose() {
-    if (m_browser) {
-        m_browser->CloseBrowser(false);
-    } else {
-        CWnd::OnClose();
-    }
-}
 
 // ---------------------------------------------------------------------------
 
@@ -390,58 +179,6 @@ void QtBrowser::Attach(EnginePage* page) {
                      });
 }
 
-// A page whose renderer ended (crashed, killed) is loaded again, a few
-// times a minute at most; after that a short page says that it stopped and
-// offers to load it again. The window, its browser, its bridge and its
-// history stay; a page that another page opened no longer has that opener
-// (window.opener), which belonged to the old contents.
-void QtBrowser::OnRendererGone() {
-    if (m_closed || !m_page)
-        return;
-    constexpr qint64 kWindowMs = 60000;
-    constexpr size_t kReloadsPerWindow = 3;
-    const qint64 now = m_rendererClock.isValid() ? m_rendererClock.elapsed() : 0;
-    if (!m_rendererClock.isValid())
-        m_rendererClock.start();
-    while (!m_rendererLosses.empty() && now - m_rendererLosses.front() > kWindowMs)
-        m_rendererLosses.pop_front();
-    m_rendererLosses.push_back(now);
-    const QUrl lost = m_page->url();
-    // The page is loaded again in new engine contents, not in the ones whose
-    // renderer ended. The engine gives a frame the page's scripts (the bridge
-    // among them) over a connection that it keeps under the frame's address,
-    // and loading contents again after their renderer ended leaves such a
-    // connection behind for the frame that ended, which is then freed. The
-    // next frame made at that address (the second of two pages that lost
-    // their renderer together, loaded again right after the first) gets its
-    // scripts over that stale connection, which leads nowhere, and its page
-    // comes without the bridge. New contents that take over the page's
-    // history have frames of their own, and the old ones go without being
-    // loaded again. The developer tools stay with the contents they were
-    // opened on: a page with them, or of them, keeps its contents.
-    if (!m_page->devToolsPage() && !m_page->inspectedPage())
-        RenewContents(m_page);
-    if (m_rendererLosses.size() <= kReloadsPerWindow) {
-        // As a reload: new contents would take the page from the cache
-        // without asking whether it changed.
-        m_page->triggerAction(QWebEnginePage::Reload);
-        return;
-    }
-    const QString address = lost.toString(QUrl::FullyEncoded).toHtmlEscaped();
-    m_page->setHtml(
-        QStringLiteral(
-            "<!doctype html><html lang=\"ko\"><head><meta charset=\"utf-8\"><style>"
-            "html,body{height:100%;margin:0}body{display:flex;flex-direction:column;"
-            "align-items:center;justify-content:center;font-family:sans-serif;color:#333}"
-            "a{display:block;width:60%;max-width:320px;padding:24px "
-            "0;margin-top:16px;text-align:center;"
-            "background:#1f5fbf;color:#fff;text-decoration:none;border-radius:6px}"
-            "</style></head><body><p>페이지가 멈췄습니다.</p>"
-            "<a id=\"reload\" href=\"%1\">다시 불러오기</a></body></html>")
-            .arg(address),
-        QUrl(QStringLiteral("about:blank")));
-}
-
 QtBrowser::~QtBrowser() = default;
 
 template <class H, class F>
@@ -471,37 +208,19 @@ void QtBrowser::OnLoadingChanged(const QWebEngineLoadingInfo& info) {
     }
     m_loading = false;
     m_hasDocument = true;
-    // A load that ended with a response put that response's document in
-    // place of the old one; one that stopped or failed on the way may have
-    // left the old one there.
-    if (m_group) {
-        const bool replaced = info.status() == QWebEngineLoadingInfo::LoadSucceededStatus ||
-                              info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain;
-        m_group->TopLoadEnded(this, replaced);
-    }
-    const int code = info.errorCode();
-    const QString text = info.errorString();
-    const QString url = info.url().toString();
-    if (info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain) {
-        // Every HTTP response ends its load with its status, 404 and 500
-        // pages included (the engine calls those failed loads).
-        Notify(&CefClient::GetLoadHandler, [self, code](CefRefPtr<CefLoadHandler> h) {
-            h->OnLoadEnd(self.get(), self.get(), code);
+    const LoadEnd end =
+        LoadEndOf(info.status(), info.errorDomain(), info.errorCode(), info.errorString());
+    if (m_group)
+        m_group->TopLoadEnded(this, end.replaced);
+    if (!end.error) {
+        Notify(&CefClient::GetLoadHandler, [self, end](CefRefPtr<CefLoadHandler> h) {
+            h->OnLoadEnd(self.get(), self.get(), end.code);
         });
-    } else if (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus) {
-        Notify(&CefClient::GetLoadHandler,
-               [self](CefRefPtr<CefLoadHandler> h) { h->OnLoadEnd(self.get(), self.get(), 200); });
     } else {
-        const int errorCode = info.status() == QWebEngineLoadingInfo::LoadStoppedStatus
-                                  ? static_cast<int>(ERR_ABORTED)
-                                  : (code != 0 ? code : -2);
-        const QString errorText = info.status() == QWebEngineLoadingInfo::LoadStoppedStatus
-                                      ? QStringLiteral("ERR_ABORTED")
-                                      : text;
-        Notify(&CefClient::GetLoadHandler,
-               [self, errorCode, errorText, url](CefRefPtr<CefLoadHandler> h) {
-                   h->OnLoadError(self.get(), self.get(), errorCode, errorText, url);
-               });
+        const QString url = info.url().toString();
+        Notify(&CefClient::GetLoadHandler, [self, end, url](CefRefPtr<CefLoadHandler> h) {
+            h->OnLoadError(self.get(), self.get(), end.code, end.text, url);
+        });
     }
     // Scripts asked for while a new page was on its way run in that page.
     if (m_startedSinceLoadUrl && m_awaitingLoad) {
@@ -689,42 +408,6 @@ void QtBrowser::SetZoomLevel(double level) {
         m_page->setZoomFactor(ZoomFactorOfLevel(level));
 }
 
-void QtBrowser::ShowDevTools(const CefWindowInfo& windowInfo, CefRefPtr<CefClient> client,
-                             const CefBrowserSettings& settings, const CefPoint&) {
-    if (m_closed || !m_page)
-        return;
-    if (m_devTools && !m_devTools->m_closed) {
-        if (m_devTools->m_top)
-            m_devTools->m_top->SetForegroundWindow();
-        return;
-    }
-    // The tools get a profile of their own, so the pages' extensions are
-    // not injected into them.
-    if (!g_devToolsProfile)
-        g_devToolsProfile = new QWebEngineProfile();
-    CefWindowInfo info = windowInfo;
-    info.parent_window = nullptr;
-    m_devTools = Create(info, client, settings, true, g_devToolsProfile);
-    if (!m_devTools)
-        return;
-    m_page->setDevToolsPage(m_devTools->Page());
-    if (client) {
-        if (CefRefPtr<CefLifeSpanHandler> h = client->GetLifeSpanHandler()) {
-            CefRefPtr<QtBrowser> tools = m_devTools;
-            QueueCallback([h, tools] { h->OnAfterCreated(tools.get()); });
-        }
-    }
-}
-
-void QtBrowser::CloseDevTools() {
-    if (!m_devTools)
-        return;
-    if (m_page)
-        m_page->setDevToolsPage(nullptr);
-    m_devTools->CloseBrowser(true);
-    m_devTools = nullptr;
-}
-
 void QtBrowser::LoadURL(const CefString& url) {
     if (m_closed || !m_page)
         return;
@@ -749,57 +432,6 @@ CefString QtBrowser::GetURL() {
     return m_page ? m_page->url().toString() : CefString();
 }
 
-// The menu opens without a loop of its own and answers when an item is
-// chosen: a modal menu would run inside the engine's task that asked for
-// it, and the engine runs no other task (page loads, script calls, network
-// replies) until that one returns.
-void QtBrowser::ShowContextMenu(const QPoint& globalPos, const QPoint& localPos) {
-    if (m_closed || !m_view || !m_client)
-        return;
-    CefRefPtr<CefContextMenuHandler> handler = m_client->GetContextMenuHandler();
-    // The standard menu belongs to the view: when the browser closes while
-    // the menu is open, the view takes it along, and it is not ours to
-    // delete any more.
-    QPointer<QMenu> standard = m_view->createStandardContextMenu();
-    CefRefPtr<CefMenuModel> model = CefMenuModel::Create();
-    int i = 0;
-    for (QAction* a : standard->actions()) {
-        if (a->isSeparator()) {
-            model->AddSeparator();
-        } else {
-            model->AddStandardItem(++i, a->text(), a);
-        }
-    }
-    CefRefPtr<CefContextMenuParams> params = new CefContextMenuParams(localPos.x(), localPos.y());
-    if (handler)
-        handler->OnBeforeContextMenu(this, this, params, model);
-    if (model->GetCount() == 0) {
-        delete standard.data();
-        return;
-    }
-    auto* menu = new QMenu(m_view);
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    for (const CefMenuModel::Item& item : model->Items()) {
-        if (item.commandId == -1 && !item.standardAction) {
-            menu->addSeparator();
-        } else if (item.standardAction) {
-            menu->addAction(static_cast<QAction*>(item.standardAction));
-        } else {
-            QAction* a = menu->addAction(item.label);
-            a->setData(item.commandId);
-        }
-    }
-    CefRefPtr<QtBrowser> self(this);
-    QObject::connect(menu, &QMenu::triggered, menu, [self, handler, params](QAction* chosen) {
-        if (chosen && !chosen->data().isNull() && handler && !self->m_closed)
-            handler->OnContextMenuCommand(self.get(), self.get(), params, chosen->data().toInt(),
-                                          0);
-    });
-    // The standard actions live in the standard menu: it goes with ours.
-    QObject::connect(menu, &QObject::destroyed, [standard] { delete standard.data(); });
-    menu->popup(globalPos);
-}
-
 void QtBrowser::CloseAll() {
     std::vector<CefRefPtr<QtBrowser>> all;
     for (auto& entry : LiveBrowsers())
@@ -809,12 +441,11 @@ void QtBrowser::CloseAll() {
 }
 
 void CloseAllBrowsers() {
-    BrowserRequests().clear();
+    DropBrowserRequests();
     QtBrowser::CloseAll();
     // The views go before the profile of the developer tools.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    delete g_devToolsProfile;
-    g_devToolsProfile = nullptr;
+    DropDevToolsProfile();
 }
 
 }  // namespace engine

@@ -9,14 +9,14 @@
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QStringList>
-#include <QWebEnginePage>
-#include <QWebEngineView>
 #include <deque>
 #include <memory>
 
+#include "engine/browser_windows.h"
 #include "engine/cef_client.h"
 #include "engine/channel_object.h"
 #include "engine/document_group.h"
+#include "engine/engine_page.h"
 #include "framework/afxwin.h"
 
 class QWebChannel;
@@ -24,70 +24,6 @@ class QWebEngineNewWindowRequest;
 class QWebEngineLoadingInfo;
 
 namespace engine {
-
-class QtBrowser;
-class RequestWatcher;
-
-class EnginePage : public QWebEnginePage {
-    Q_OBJECT
-public:
-    EnginePage(QWebEngineProfile* profile, QObject* parent);
-    // The browser told of this page's loads; null once it closed.
-    void SetBrowser(QtBrowser* browser) { m_browser = browser; }
-
-protected:
-    // Every navigation request of every frame, redirects included, before
-    // it starts: the engine's own report of what documents the page loads.
-    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
-    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
-                                  int line, const QString& source) override;
-
-private:
-    QtBrowser* m_browser = nullptr;
-};
-
-class EngineView : public QWebEngineView {
-    Q_OBJECT
-public:
-    EngineView(QtBrowser* browser, QWidget* parent);
-    void Detach() { m_browser = nullptr; }
-
-protected:
-    void contextMenuEvent(QContextMenuEvent* event) override;
-
-private:
-    QtBrowser* m_browser;
-};
-
-// The window a browser draws in; its first child holds the view.
-class BrowserWindow : public CWnd {
-public:
-    explicit BrowserWindow(QtBrowser* browser) : m_browser(browser) {}
-    void Detach() { m_browser = nullptr; }
-
-protected:
-    void OnSize(UINT type, int cx, int cy) override;
-    void OnDestroy() override;
-    void PostNcDestroy() override { delete this; }
-
-private:
-    QtBrowser* m_browser;
-};
-
-// The top-level window of a page popup or of the developer tools.
-class PopupWindow : public CWnd {
-public:
-    explicit PopupWindow(QtBrowser* browser) : m_browser(browser) {}
-    void Detach() { m_browser = nullptr; }
-
-protected:
-    void OnSize(UINT type, int cx, int cy) override;
-    void OnClose() override;
-    void PostNcDestroy() override { delete this; }
-
-private:
-    QtBrowser* m_browser;
-};
 
 class QtBrowser : public CefBrowser, public CefBrowserHost, public CefFrame {
 public:
@@ -193,5 +129,10 @@ bool CreateEngineBrowser(const CefWindowInfo& info, CefRefPtr<CefClient> client,
 
 // Closes every browser and the developer tools' profile.
 void CloseAllBrowsers();
+
+// Drops the browsers asked for and not made yet (engine shutdown).
+void DropBrowserRequests();
+// Deletes the developer tools' profile, once their views are gone.
+void DropDevToolsProfile();
 
 }  // namespace engine
