@@ -423,6 +423,8 @@ TEST_F(LaunchProgramTest, OnlyTheServicesOwnPagesMayStartPrograms) {
         {{"https://cdn.example.com/f"}, {}, false},
         {{"http://chat.example.com/room"}, {}, false},
         {{"https://chat.example.com.evil.test/"}, {}, false},
+        // An address is judged as given, blanks around it included.
+        {{" " + page}, {}, false},
         // One foreign document anywhere in the group is enough.
         {{page, other}, {}, false},
         {{other, page}, {}, false},
