@@ -5,6 +5,7 @@
 #include "framework/afxole.h"
 #include "mainframe/MainFrm.h"
 #include "platform/IniFile.h"
+#include "platform/activation.h"
 #include "platform/address.h"
 #include "platform/instance.h"
 #include "platform/system.h"
@@ -178,8 +179,11 @@ BOOL CVelkSTKAppApp::CheckSingleInstance() {
                        ? platform::InstanceRequest::kShowMainChat
                        : platform::InstanceRequest::kLaunchParameters;
     request.text = m_params.GetText();
-    request.activationToken = qgetenv("XDG_ACTIVATION_TOKEN");
-    request.startupId = qgetenv("DESKTOP_STARTUP_ID");
+    // As the launcher gave them, kept before the toolkit took them out of
+    // the environment: the running instance ends this start's startup
+    // sequence and comes forward with its time.
+    request.activationToken = platform::OwnActivationToken();
+    request.startupId = platform::OwnStartupId();
     const CString className = m_params.GetString(QStringLiteral("CLSNM"), QString());
     if (platform::HandOffToInstance(className, request))
         Sleep(100);

@@ -7,7 +7,9 @@
 #include "browser/MyBrowserFrame.h"
 #include "packet/Vocabulary.h"
 #include "platform/IniFile.h"
+#include "platform/activation.h"
 #include "platform/address.h"
+#include "platform/autostart.h"
 #include "platform/desktop.h"
 #include "platform/instance.h"
 #include "shared/Forwarding.h"
@@ -85,17 +87,21 @@ int CMainFrame::OnCreate(CREATESTRUCT* cs) {
     // A second start finds this instance by its class name and hands its
     // launch parameters over; they are handled as the hand-off message,
     // before the second start is answered.
-    // A request to show the main chat window comes the same way.
+    // A request to show the main chat window comes the same way. Either
+    // carries the later start's startup id (lParam), whose sequence the
+    // window's coming forward completes.
     const HWND self = m_hWnd;
     platform::ListenForInstances(
         ShellApp().m_params.GetString(QStringLiteral("CLSNM"), QStringLiteral("VelkAppClass")),
         [self](const platform::InstanceRequest& request) {
+            const CString startupId = QString::fromUtf8(request.startupId);
+            const auto id = reinterpret_cast<LPARAM>(&startupId);
             if (request.kind == platform::InstanceRequest::kShowMainChat) {
-                ::SendMessage(self, WM_APP_SHOW_MAIN_CHAT, 0, 0);
+                ::SendMessage(self, WM_APP_SHOW_MAIN_CHAT, 0, id);
                 return;
             }
             CPacket handed(CPacket::Verbatim{request.text});
-            ::SendMessage(self, WM_APP_HANDOFF, reinterpret_cast<WPARAM>(&handed), 0);
+            ::SendMessage(self, WM_APP_HANDOFF, reinterpret_cast<WPARAM>(&handed), id);
         });
     return 0;
 }
@@ -112,17 +118,13 @@ LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             OnTrayNotify(LOWORD(static_cast<std::uintptr_t>(lParam)));
             return 1;
         case WM_APP_SHOW_MAIN_CHAT:
-            if (CMyBrowserFrame* frame = GetMainChatFrame(OpenOrCreate)) {
-                if (!frame->IsWindowVisible())
-                    frame->ShowWindow(SW_SHOW);
-                frame->SetForegroundWindow();
-            }
+            OnShowMainChat(reinterpret_cast<const CString*>(lParam));
             return 0;
         case WM_APP_PACKET:
             OnPacket(reinterpret_cast<CPacket*>(wParam), lParam);
             return 0;
         case WM_APP_HANDOFF:
-            OnHandOff(reinterpret_cast<CPacket*>(wParam));
+            OnHandOff(reinterpret_cast<CPacket*>(wParam), reinterpret_cast<const CString*>(lParam));
             return 0;
         default:
             return CFrameWnd::WindowProc(message, wParam, lParam);
@@ -132,7 +134,14 @@ LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 void CMainFrame::OnTimer(UINT_PTR id) {
     if (id == TIMER_START_MAIN_CHAT) {
         KillTimer(TIMER_START_MAIN_CHAT);
-        GetMainChatFrame(OpenOrCreate);
+        // A start from the autostart entry keeps the window hidden while the
+        // tray icon can bring it back. The toolkit ends the start's startup
+        // sequence when it shows a first window; a hidden start shows none,
+        // so the sequence is ended here in any case.
+        m_openHidden = platform::StartsHidden();
+        CMyBrowserFrame* frame = GetMainChatFrame(OpenOrCreate);
+        m_openHidden = false;
+        CompleteStartup(frame ? frame->m_hWnd : nullptr, TakeOwnStartupId());
     }
     CFrameWnd::OnTimer(id);
 }
@@ -264,7 +273,8 @@ CMyBrowserFrame* CMainFrame::GetMainChatFrame(ChatFrameMode mode) {
     }
     frame->SetMenu(nullptr);
     frame->UpdateWindow();
-    frame->ShowWindow(SW_SHOW);
+    if (!m_openHidden)
+        frame->ShowWindow(SW_SHOW);
     return frame;
 }
 
@@ -456,17 +466,31 @@ void CMainFrame::EndApplication() {
     PostMessage(WM_CLOSE);
 }
 
-void CMainFrame::OnHandOff(CPacket* handed) {
+void CMainFrame::OnShowMainChat(const CString* startupId) {
+    CMyBrowserFrame* frame = GetMainChatFrame(OpenOrCreate);
+    if (frame) {
+        if (!frame->IsWindowVisible())
+            frame->ShowWindow(SW_SHOW);
+        frame->SetForegroundWindow();
+    }
+    // The later start's launcher stops waiting even when no window came.
+    if (startupId)
+        CompleteStartup(frame ? frame->m_hWnd : nullptr, *startupId);
+}
+
+void CMainFrame::OnHandOff(CPacket* handed, const CString* startupId) {
     // The address a later start hands over is taken only when it is a web
     // address; with another, the hand-off goes on as one without an address.
     if (handed && platform::AcceptWebAddress(handed->GetString(QStringLiteral("URL"), QString())))
         ShellApp().m_params.CopyUrl(*handed);
     CMyBrowserFrame* frame = GetMainChatFrame(NavigateOrCreate);
-    if (!frame)
-        return;
-    if (!frame->IsWindowVisible())
-        frame->ShowWindow(SW_SHOW);
-    if (frame->IsIconic())
-        frame->ShowWindow(SW_RESTORE);
-    frame->SetForegroundWindow();
+    if (frame) {
+        if (!frame->IsWindowVisible())
+            frame->ShowWindow(SW_SHOW);
+        if (frame->IsIconic())
+            frame->ShowWindow(SW_RESTORE);
+        frame->SetForegroundWindow();
+    }
+    if (startupId)
+        CompleteStartup(frame ? frame->m_hWnd : nullptr, *startupId);
 }

@@ -63,7 +63,9 @@ private:
     void OpenOrPlaceChatFrame(CPacket& packet, LPARAM sender);
     void OpenPopup(CPacket& packet);
     void OnTrayNotify(UINT mouseMessage);
-    void OnHandOff(CPacket* handed);
+    // `startupId` is the later start's startup id, or null.
+    void OnHandOff(CPacket* handed, const CString* startupId);
+    void OnShowMainChat(const CString* startupId);
     void OnRefresh();
     void OnExit();
     void ShowTrayMenu();
@@ -74,5 +76,8 @@ private:
     CMyMutex m_registryLock;
     std::unique_ptr<CPacket> m_alarmSettings;
     bool m_firstClass = true;
+    // While the start opens its main chat window hidden (the autostart
+    // entry's start, with a tray to bring it back from).
+    bool m_openHidden = false;
     CChildView m_wndView;
 };

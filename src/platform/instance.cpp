@@ -215,13 +215,14 @@ quint32 GetLength(const QByteArray& in, qsizetype at, int bytes) {
     return value;
 }
 
-// Makes the sender's tokens the ones the toolkit uses when a window of this
-// process next asks to be activated.
-void UseActivationTokens(const InstanceRequest& request) {
+// Makes the sender's Wayland token the one the toolkit uses when a window
+// of this process next asks to be activated. The X11 startup id is not put
+// there: the toolkit reads it only when it starts, and programs this one
+// starts later would take it for their own. The receiver completes its
+// sequence itself.
+void UseActivationToken(const InstanceRequest& request) {
     if (!request.activationToken.isEmpty())
         qputenv("XDG_ACTIVATION_TOKEN", request.activationToken);
-    if (!request.startupId.isEmpty())
-        qputenv("DESKTOP_STARTUP_ID", request.startupId);
 }
 }  // namespace
 
@@ -354,7 +355,7 @@ bool ListenForInstances(const CString& className,
                     }
                     buffer->clear();
                     QPointer<QLocalSocket> guard(socket);
-                    UseActivationTokens(request);
+                    UseActivationToken(request);
                     onRequest(request);
                     if (guard) {
                         guard->write(&kHandled, 1);

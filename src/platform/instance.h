@@ -39,7 +39,7 @@ struct InstanceRequest {
     CString text;
     // The later start's activation tokens (XDG_ACTIVATION_TOKEN and
     // DESKTOP_STARTUP_ID), which let the running instance's window come to
-    // the front.
+    // the front. Either may be empty.
     QByteArray activationToken;
     QByteArray startupId;
 };
@@ -68,8 +68,9 @@ QString InstanceChannelPath(const CString& className);
 
 // Server end, opened by the running instance's main frame under its class
 // name. Each request is given to `onRequest` on the user-interface thread,
-// with the sender's activation tokens put in this process's environment
-// for the toolkit to use; the sender waits until `onRequest` has returned.
+// with the sender's Wayland activation token put in this process's
+// environment for the toolkit to use (its X11 startup id is the receiver's
+// to complete); the sender waits until `onRequest` has returned.
 // Only the same user is heard: a connection from a process of another user
 // (its credentials, SO_PEERCRED) is closed at once and said so on standard
 // error. A malformed request, or none within ten

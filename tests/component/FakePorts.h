@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "framework/afxwin.h"
+#include "platform/activation.h"
 #include "platform/desktop.h"
 #include "platform/ports.h"
 
@@ -150,6 +151,21 @@ public:
     bool toolMissing = false;
 };
 
+// Records the startup sequences it is asked to complete instead of telling
+// the desktop.
+class FakeActivation : public platform::ActivationPort {
+public:
+    struct Completed {
+        HWND window;
+        QByteArray startupId;
+        bool operator==(const Completed&) const = default;
+    };
+    void CompleteStartup(HWND window, const QByteArray& startupId) override {
+        completed.push_back({window, startupId});
+    }
+    std::vector<Completed> completed;
+};
+
 class ScriptedMessageBoxes : public MessageBoxPort {
 public:
     int Show(const CString& text, const CString& caption, UINT type) override {
@@ -185,6 +201,7 @@ public:
         ports.processes = &processes;
         ports.notifications = &notifications;
         platform::InstallPorts(ports);
+        platform::InstallActivationPort(&activation);
         AfxSetMessageBoxPort(&boxes);
         m_installed = true;
     }
@@ -192,6 +209,7 @@ public:
         if (!m_installed)
             return;
         AfxSetMessageBoxPort(nullptr);
+        platform::InstallActivationPort(nullptr);
         platform::RestoreRealPorts();
         m_installed = false;
     }
@@ -204,6 +222,7 @@ public:
     FakeExecutable executable;
     FakeProcesses processes;
     FakeNotifications notifications;
+    FakeActivation activation;
     ScriptedMessageBoxes boxes;
 
 private:

@@ -247,6 +247,32 @@ protected:
         return browser;
     }
 
+    // Sends `bytes` to the main frame's channel as a later start would and
+    // serves the channel on this thread meanwhile; returns the reply.
+    QByteArray Exchange(const QByteArray& bytes) {
+        const QString className = app.m_params.GetString("CLSNM", "");
+        std::atomic<bool> done{false};
+        QByteArray reply;
+        std::thread second([&] {
+            QLocalSocket socket;
+            socket.connectToServer(platform::InstanceChannelPath(className));
+            if (socket.waitForConnected(5000)) {
+                socket.write(bytes);
+                socket.waitForBytesWritten(5000);
+                if (socket.waitForReadyRead(20000))
+                    reply = socket.readAll();
+            }
+            done = true;
+        });
+        QDeadlineTimer deadline(30000);
+        while (!done && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        if (!done)
+            platform::StopListeningForInstances();
+        second.join();
+        return reply;
+    }
+
     int CountOfKind(int kind) const {
         int n = 0;
         for (CMyBrowserFrame* f : main->RegisteredFrames())
@@ -1392,31 +1418,7 @@ TEST_F(MainFrameTest, SecondStartHandsItsParametersOverThroughTheChannel) {
     // A second start's launch parameters, its address percent-encoded.
     const QString url = kPage + "room.html?q=%EB%B2%A8";
     const QString text = "<PKT><GBN>0</GBN><URL>" + url + "</URL><MUTEX>NO-MUTEX</MUTEX></PKT>";
-    const QString className = app.m_params.GetString("CLSNM", "");
-    // Sends `bytes` as a later start would and serves the channel on this
-    // thread meanwhile; returns the reply.
-    const auto exchange = [&](const QByteArray& bytes) {
-        std::atomic<bool> done{false};
-        QByteArray reply;
-        std::thread second([&] {
-            QLocalSocket socket;
-            socket.connectToServer(platform::InstanceChannelPath(className));
-            if (socket.waitForConnected(5000)) {
-                socket.write(bytes);
-                socket.waitForBytesWritten(5000);
-                if (socket.waitForReadyRead(20000))
-                    reply = socket.readAll();
-            }
-            done = true;
-        });
-        QDeadlineTimer deadline(30000);
-        while (!done && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        if (!done)
-            platform::StopListeningForInstances();
-        second.join();
-        return reply;
-    };
+    const auto exchange = [&](const QByteArray& bytes) { return Exchange(bytes); };
     // A malformed request is refused and harms nothing.
     EXPECT_EQ(exchange("VLKH\x02junk"), "E");
     EXPECT_EQ(exchange("GET / HTTP/1.0\r\n\r\n"), "E");
@@ -1436,6 +1438,81 @@ TEST_F(MainFrameTest, SecondStartHandsItsParametersOverThroughTheChannel) {
     EXPECT_EQ(exchange(platform::EncodeInstanceRequest(request)), "K");
     EXPECT_TRUE(chat->IsWindowVisible());
     EXPECT_EQ(browser->loadedUrls.size(), 1);
+}
+
+TEST_F(MainFrameTest, ALaterStartsStartupSequenceIsCompletedWithTheWindowItBroughtForward) {
+    using Kind = platform::InstanceRequest::Kind;
+    struct Case {
+        const char* name;
+        Kind kind;
+        bool chatOpen;  // the main chat window exists before the request
+        QByteArray startupId;
+        bool completed;
+    };
+    const Case cases[] = {
+        {"hand-off", Kind::kLaunchParameters, true, "icewm-12_TIME4242", true},
+        {"hand-off that opens the window", Kind::kLaunchParameters, false, "menu_TIME7", true},
+        {"show request", Kind::kShowMainChat, true, "dock/42-0-host_TIME99", true},
+        // Quoted in the message, but a launcher's all the same.
+        {"id with a space", Kind::kShowMainChat, true, "a \"b\"_TIME1", true},
+        {"no id", Kind::kLaunchParameters, true, "", false},
+        {"id with a line break", Kind::kLaunchParameters, true, "x\nremove: ID=y", false},
+        {"id over its length", Kind::kShowMainChat, true,
+         QByteArray(platform::kMaxStartupId + 1, 'a'), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DestroyAll();
+        ASSERT_TRUE(CreateMain());
+        if (c.chatOpen) {
+            CMyBrowserFrame* before = StartMainChat();
+            ASSERT_NE(before, nullptr);
+            before->ShowWindow(SW_HIDE);
+        }
+        fakes.activation.completed.clear();
+        platform::InstanceRequest request;
+        request.kind = c.kind;
+        request.text = "<PKT><GBN>0</GBN></PKT>";
+        request.startupId = c.startupId;
+        EXPECT_EQ(Exchange(platform::EncodeInstanceRequest(request)), "K");
+        CMyBrowserFrame* chat = main->GetMainChatFrame(CMainFrame::FindOnly);
+        ASSERT_NE(chat, nullptr);
+        EXPECT_TRUE(chat->IsWindowVisible());
+        std::vector<FakeActivation::Completed> expected;
+        if (c.completed)
+            expected.push_back({chat->m_hWnd, c.startupId});
+        EXPECT_EQ(fakes.activation.completed, expected);
+    }
+}
+
+TEST_F(MainFrameTest, AHiddenStartKeepsTheMainChatWindowHiddenOnlyWithATray) {
+    struct Case {
+        const char* name;
+        QString commandLine;
+        bool tray;
+        bool visible;
+    };
+    const Case cases[] = {
+        {"hidden start with a tray", "\"VelkSTKApp\" --hidden", true, false},
+        {"hidden start without a tray", "\"VelkSTKApp\" --hidden", false, true},
+        {"ordinary start", "\"VelkSTKApp\"", true, true},
+    };
+    const CString kept = GetCommandLineW();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DestroyAll();
+        SetCommandLineForProcess(c.commandLine);
+        fakes.tray.available = c.tray;
+        ASSERT_TRUE(CreateMain());
+        CMyBrowserFrame* chat = StartMainChat();
+        ASSERT_NE(chat, nullptr);
+        EXPECT_EQ(chat->IsWindowVisible() != FALSE, c.visible);
+        // The tray icon brings it back.
+        TrayNotify(WM_LBUTTONDOWN);
+        EXPECT_TRUE(chat->IsWindowVisible());
+        EXPECT_EQ(CountOfKind(1), 1);
+    }
+    SetCommandLineForProcess(kept);
 }
 
 TEST_F(MainFrameTest, AnotherInstancesChannelIsLeftAloneAndTakenOverOnceFree) {

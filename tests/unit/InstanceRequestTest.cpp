@@ -36,6 +36,27 @@ TEST(InstanceRequest, RoundTripsWhateverPiecesItArrivesIn) {
     EXPECT_TRUE(buffer.isEmpty());
 }
 
+TEST(InstanceRequest, EitherTokenMayBeMissing) {
+    // As later starts without a launcher (a shell, a script) send them.
+    const std::pair<QByteArray, QByteArray> cases[] = {
+        {"", ""},
+        {"", "gnome-shell/velkstk/2245-0-host_TIME1234567"},
+        {"wayland-token", ""},
+    };
+    for (const auto& [token, startupId] : cases) {
+        QByteArray buffer = QByteArray("VLKH\x01\x01", 6);
+        for (const QByteArray& t : {token, startupId}) {
+            buffer.append(static_cast<char>(t.size() >> 8)).append(static_cast<char>(t.size()));
+            buffer += t;
+        }
+        buffer += QByteArray("\x00\x00\x00\x00", 4);
+        InstanceRequest got;
+        ASSERT_EQ(DecodeInstanceRequest(buffer, &got), DecodeResult::kComplete) << startupId.data();
+        EXPECT_EQ(got.activationToken, token);
+        EXPECT_EQ(got.startupId, startupId);
+    }
+}
+
 TEST(InstanceRequest, AnOverlongTextIsCutBetweenCharacters) {
     InstanceRequest sent;
     sent.text =
