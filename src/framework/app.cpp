@@ -7,6 +7,7 @@
 #include <QIcon>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSessionManager>
 #include <QSettings>
 #include <utility>
 
@@ -296,6 +297,19 @@ std::pair<QString, qsizetype> ProgramNameOf(const QString& line) {
     end = end < 0 ? line.size() : end;
     return {line.left(end), end};
 }
+// The program starts from its desktop entry, a link or its autostart
+// entry. A session manager that restored it from the last session as well
+// would start it twice at login: it asks every session manager (XSMP) not
+// to restart it.
+void AskNotToBeRestoredBySession(QGuiApplication& toolkit) {
+    const auto never = [](QSessionManager& session) {
+        session.setRestartHint(QSessionManager::RestartNever);
+    };
+    QObject::connect(&toolkit, &QGuiApplication::commitDataRequest, &toolkit, never,
+                     Qt::DirectConnection);
+    QObject::connect(&toolkit, &QGuiApplication::saveStateRequest, &toolkit, never,
+                     Qt::DirectConnection);
+}
 }  // namespace
 
 QStringList CommandLineArguments() {
@@ -343,6 +357,7 @@ int AfxWinMain(int argc, char** argv) {
     char* toolkitArgv[] = {argc > 0 ? argv[0] : const_cast<char*>("VelkSTKApp"), nullptr};
     QApplication toolkit(toolkitArgc, toolkitArgv);
     QApplication::setQuitOnLastWindowClosed(false);
+    AskNotToBeRestoredBySession(toolkit);
 
     CWinApp* app = AfxGetApp();
     if (!app)
