@@ -1,5 +1,7 @@
 #include "mainframe/TrayIcon.h"
 
+#include "shared/Messages.h"
+
 CTrayIcon::CTrayIcon() {
     m_data.cbSize = 956;
 }
@@ -11,7 +13,16 @@ BOOL CTrayIcon::AddIcon(CWnd* owner, UINT callbackMessage, const CString& tip) {
     // A tip longer than the field's 127 characters is cut to fit.
     CopyToField(m_data.szTip, 128, tip);
     m_data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    return Shell_NotifyIconW(NIM_ADD, &m_data);
+    const BOOL added = Shell_NotifyIconW(NIM_ADD, &m_data);
+    if (added) {
+        // Tray hosts that draw the icon's menu themselves get the items of the
+        // menu the owner shows for the right button, so the same commands
+        // reach it from there.
+        HMENU menu = LoadMenuW(nullptr, IDR_TRAY_MENU);
+        SetNotifyIconMenu(&m_data, GetSubMenu(menu, 0));
+        DestroyMenu(menu);
+    }
+    return added;
 }
 
 BOOL CTrayIcon::SetAppIcon() {

@@ -1,5 +1,6 @@
 // The notification-area icon of the main frame: tip, application icon,
-// balloons. It never creates a window of its own.
+// balloons, and the menu that tray hosts drawing it themselves show. It
+// never creates a window of its own.
 #pragma once
 
 #include "framework/afxwin.h"

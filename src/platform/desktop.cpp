@@ -206,7 +206,13 @@ BOOL Shell_NotifyIconW(DWORD message, NOTIFYICONDATAW* data) {
         CString title = FieldText(data->szInfoTitle);
         if (title.isEmpty())
             title = FieldText(data->szTip);
-        const bool shown = ports.notifications->Notify(title, FieldText(data->szInfo));
+        // Clicking the notification does what clicking the icon does.
+        const HWND owner = data->hWnd;
+        const UINT callback = data->uCallbackMessage, id = data->uID;
+        const bool shown = ports.notifications->Notify(title, FieldText(data->szInfo), [=] {
+            if (callback)
+                PostMessage(owner, callback, id, WM_LBUTTONDOWN);
+        });
         NOTIFYICONDATAW rest = *data;
         rest.uFlags &= ~NIF_INFO;
         if (rest.uFlags == 0)
@@ -248,10 +254,20 @@ BOOL TrackPopupMenu(HMENU menu, UINT, int x, int y, int, HWND owner, const RECT*
     auto* m = static_cast<LoadedMenu*>(menu);
     if (!m || !IsWindow(owner))
         return FALSE;
-    const UINT chosen = platform::CurrentPorts().menus->Choose(m->menu.items, POINT{x, y});
+    // A menu opened for a tray icon's right button opens at the icon.
+    POINT at{x, y};
+    platform::CurrentPorts().tray->TakeMenuPlace(owner, &at);
+    const UINT chosen = platform::CurrentPorts().menus->Choose(m->menu.items, at);
     if (chosen)
         PostMessage(owner, WM_COMMAND, chosen, 0);
     return TRUE;
+}
+
+BOOL SetNotifyIconMenu(const NOTIFYICONDATAW* data, HMENU menu) {
+    const auto* m = static_cast<LoadedMenu*>(menu);
+    if (!data || !m)
+        return FALSE;
+    return platform::CurrentPorts().tray->SetMenu(data->hWnd, data->uID, m->menu.items);
 }
 
 BOOL GetCursorPos(POINT* p) {

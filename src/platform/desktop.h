@@ -88,6 +88,12 @@ void RegisterMenuResource(int id, const MenuTemplate& menu);
 HMENU LoadMenuW(HINSTANCE instance, int id);
 HMENU GetSubMenu(HMENU menu, int position);
 BOOL DestroyMenu(HMENU menu);
+// Hands the items of `menu` (a submenu, copied) to the notification area as
+// the menu of the icon (data->hWnd, data->uID), for tray hosts that draw an
+// icon's menu themselves instead of asking the program to show it. An item
+// chosen there reaches the owner as WM_COMMAND with its id, as with
+// TrackPopupMenu. Not a Win32 call: its shell always asks the program.
+BOOL SetNotifyIconMenu(const NOTIFYICONDATAW* data, HMENU menu);
 constexpr UINT TPM_RIGHTBUTTON = 0x2;
 // Shows the menu at (x, y); the chosen item reaches `owner` as WM_COMMAND.
 BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int reserved, HWND owner,

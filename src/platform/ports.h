@@ -42,15 +42,26 @@ public:
     virtual BOOL NotifyIcon(DWORD message, const NOTIFYICONDATAW& data) = 0;
     // Whether the desktop has a notification area now.
     virtual bool Available() = 0;
+    // The items of the menu that the owner of the icon (owner, id) shows for
+    // its right button, for hosts that draw an icon's menu themselves: an
+    // item chosen there reaches the owner as WM_COMMAND with its id. False
+    // when there is no such icon.
+    virtual BOOL SetMenu(HWND owner, UINT id, const std::vector<MenuItemTemplate>& items) = 0;
+    // Where a menu that `owner` opens now goes when one of its icons has
+    // just asked for it: at that icon, wherever the pointer is by then.
+    // Each request answers once; false (and `at` untouched) without one.
+    virtual bool TakeMenuPlace(HWND owner, POINT* at) = 0;
 };
 
 // The desktop's notification service: shows `text` under `title` with the
-// application's name and icon, without waiting for the service. False when
-// there is no service to take it.
+// application's name and icon, without waiting for the service. `clicked`
+// (may be empty) runs on the user-interface thread when the user clicks the
+// notification. False when there is no service to take it.
 class NotificationPort {
 public:
     virtual ~NotificationPort() = default;
-    virtual bool Notify(const CString& title, const CString& text) = 0;
+    virtual bool Notify(const CString& title, const CString& text,
+                        std::function<void()> clicked) = 0;
 };
 
 // Shows a popup menu of `items` at `at` (screen coordinates) and returns

@@ -5,6 +5,7 @@
 
 #include <QStringList>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "framework/afxwin.h"
@@ -43,10 +44,23 @@ public:
         return present || message == NIM_DELETE ? TRUE : FALSE;
     }
     bool Available() override { return available; }
+    BOOL SetMenu(HWND, UINT, const std::vector<MenuItemTemplate>& items) override {
+        menu = items;
+        return present ? TRUE : FALSE;
+    }
+    // The place set in `menuPlace` answers the next menu, once.
+    bool TakeMenuPlace(HWND, POINT* at) override {
+        if (!menuPlace)
+            return false;
+        *at = *menuPlace;
+        menuPlace.reset();
+        return true;
+    }
     void Reset() {
         present = visible = false;
         tip.clear();
         balloons.clear();
+        menu.clear();
         calls = 0;
     }
 
@@ -55,6 +69,8 @@ public:
     bool visible = false;
     CString tip;
     std::vector<CString> balloons;
+    std::vector<MenuItemTemplate> menu;
+    std::optional<POINT> menuPlace;
     int calls = 0;
 };
 
@@ -62,11 +78,14 @@ public:
 // without it every menu is dismissed.
 class FakeMenus : public platform::MenuPort {
 public:
-    UINT Choose(const std::vector<MenuItemTemplate>& items, POINT) override {
+    UINT Choose(const std::vector<MenuItemTemplate>& items, POINT at) override {
+        places.push_back(at);
         return choose ? choose(items) : 0;
     }
 
     std::function<UINT(const std::vector<MenuItemTemplate>&)> choose;
+    // Where each menu was shown, in order.
+    std::vector<POINT> places;
 };
 
 // The real module table, with the module or its entry point made missing on
@@ -109,16 +128,18 @@ public:
 };
 
 // A notification service that records what it is asked to show, or is
-// missing.
+// missing. The test clicks a notification through `clicks`.
 class FakeNotifications : public platform::NotificationPort {
 public:
-    bool Notify(const CString& title, const CString& text) override {
+    bool Notify(const CString& title, const CString& text, std::function<void()> clicked) override {
         if (missing)
             return false;
         shown.push_back({title, text});
+        clicks.push_back(std::move(clicked));
         return true;
     }
     std::vector<std::pair<CString, CString>> shown;
+    std::vector<std::function<void()>> clicks;
     bool missing = false;
 };
 
