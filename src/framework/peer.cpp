@@ -1,11 +1,73 @@
 // The toolkit peer of a window: toolkit events become the window's messages.
+// For a window that bypasses the window manager the peer also does what the
+// manager would: stacking, the move and size loops, iconic and maximised.
+#include <dlfcn.h>
+#include <xcb/xcb.h>
+
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QScreen>
+#include <QWindow>
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
 
 #include "framework/internal.h"
 #include "framework/peer.h"
+
+namespace {
+
+// The X11 client library is the toolkit's own: its X11 platform has it in
+// the process. The framework links no X library itself and runs on other
+// platforms too; there the look-up finds nothing and nothing is written.
+template <typename F>
+F* XcbEntry(const char* name) {
+    return reinterpret_cast<F*>(dlsym(RTLD_DEFAULT, name));
+}
+
+// Writes the stacking state of a window that no manager handles, as the
+// manager would for one it handles: above the others, or nothing.
+void WriteStaysOnTopState(QWindow* window, bool above) {
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (!window || !x11 || !x11->connection())
+        return;
+    auto* internAtom = XcbEntry<decltype(xcb_intern_atom)>("xcb_intern_atom");
+    auto* internAtomReply = XcbEntry<decltype(xcb_intern_atom_reply)>("xcb_intern_atom_reply");
+    auto* changeProperty = XcbEntry<decltype(xcb_change_property)>("xcb_change_property");
+    auto* deleteProperty = XcbEntry<decltype(xcb_delete_property)>("xcb_delete_property");
+    auto* flush = XcbEntry<decltype(xcb_flush)>("xcb_flush");
+    if (!internAtom || !internAtomReply || !changeProperty || !deleteProperty || !flush)
+        return;
+    xcb_connection_t* c = x11->connection();
+    auto atom = [&](const char* name) -> xcb_atom_t {
+        xcb_intern_atom_reply_t* reply = internAtomReply(
+            c, internAtom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
+        const xcb_atom_t a = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+        std::free(reply);
+        return a;
+    };
+    const auto w = static_cast<xcb_window_t>(window->winId());
+    const xcb_atom_t state = atom("_NET_WM_STATE");
+    if (above) {
+        const xcb_atom_t states[] = {atom("_NET_WM_STATE_ABOVE"),
+                                     atom("_NET_WM_STATE_STAYS_ON_TOP")};
+        changeProperty(c, XCB_PROP_MODE_REPLACE, w, state, XCB_ATOM_ATOM, 32, 2, states);
+    } else {
+        deleteProperty(c, w, state);
+    }
+    flush(c);
+}
+
+bool Unmanaged(const QWidget* w) {
+    return w->isWindow() && (w->windowFlags() & Qt::BypassWindowManagerHint);
+}
+
+}  // namespace
 
 namespace framework {
 
@@ -35,6 +97,76 @@ void PeerWidget::FlushPendingGeometry() {
         setAttribute(Qt::WA_PendingResizeEvent, false);
         QResizeEvent e(size(), QSize());
         QCoreApplication::sendEvent(this, &e);
+    }
+}
+
+void PeerWidget::StackUnmanaged(bool above) {
+    if (above)
+        raise();
+    WriteStaysOnTopState(windowHandle(), above);
+}
+
+void PeerWidget::FollowPointer(Qt::Edges edges) {
+    if (!(QGuiApplication::mouseButtons() & Qt::LeftButton))
+        return;
+    m_follow = PointerFollow{edges, QCursor::pos(), geometry()};
+    grabMouse();
+}
+
+void PeerWidget::mouseMoveEvent(QMouseEvent* e) {
+    if (!m_follow) {
+        QWidget::mouseMoveEvent(e);
+        return;
+    }
+    const QPoint d = e->globalPosition().toPoint() - m_follow->start;
+    QRect r = m_follow->from;
+    const Qt::Edges edges = m_follow->edges;
+    if (!edges) {
+        r.translate(d);
+    } else {
+        // An edge never passes the opposite one.
+        if (edges & Qt::LeftEdge)
+            r.setLeft(std::min(r.left() + d.x(), r.right()));
+        if (edges & Qt::RightEdge)
+            r.setRight(std::max(r.right() + d.x(), r.left()));
+        if (edges & Qt::TopEdge)
+            r.setTop(std::min(r.top() + d.y(), r.bottom()));
+        if (edges & Qt::BottomEdge)
+            r.setBottom(std::max(r.bottom() + d.y(), r.top()));
+    }
+    setGeometry(r);
+}
+
+void PeerWidget::mouseReleaseEvent(QMouseEvent* e) {
+    if (m_follow && e->button() == Qt::LeftButton) {
+        m_follow.reset();
+        releaseMouse();
+        return;
+    }
+    QWidget::mouseReleaseEvent(e);
+}
+
+// An unmanaged window is iconified and maximised by the peer: an iconic one
+// leaves the screen until it is restored (it has no taskbar entry to stay
+// in), a maximised one covers the work area and goes back to its place when
+// restored.
+void PeerWidget::UnmanagedStateChanged(Qt::WindowStates old) {
+    if (isMaximized() && !(old & Qt::WindowMaximized)) {
+        m_beforeMaximize = geometry();
+        if (QScreen* s = screen())
+            setGeometry(s->availableGeometry());
+    } else if (!isMaximized() && (old & Qt::WindowMaximized) && m_beforeMaximize.isValid()) {
+        setGeometry(m_beforeMaximize);
+    }
+    if (isMinimized()) {
+        // Hidden once the state change has been told, not in its midst.
+        QMetaObject::invokeMethod(
+            this,
+            [self = QPointer<PeerWidget>(this)] {
+                if (self && self->isMinimized())
+                    self->hide();
+            },
+            Qt::QueuedConnection);
     }
 }
 
@@ -116,6 +248,8 @@ void PeerWidget::paintEvent(QPaintEvent*) {
 
 void PeerWidget::changeEvent(QEvent* e) {
     QWidget::changeEvent(e);
+    if (e->type() == QEvent::WindowStateChange && Unmanaged(this))
+        UnmanagedStateChanged(static_cast<QWindowStateChangeEvent*>(e)->oldState());
     if (!m_owner)
         return;
     if (e->type() == QEvent::ActivationChange && isWindow()) {

@@ -5,6 +5,8 @@
 
 #include <QWidget>
 
+#include <optional>
+
 #include "framework/afxwin.h"
 
 namespace framework {
@@ -20,6 +22,16 @@ public:
     // until it is shown; a window hears of its new size and place at once.
     void FlushPendingGeometry();
 
+    // A window that bypasses the window manager: no manager stacks, moves,
+    // sizes, iconifies or maximises it, so the peer does it itself.
+    // Stacks it above the others when `above`, and writes the state
+    // (_NET_WM_STATE_ABOVE or none) on the native window.
+    void StackUnmanaged(bool above);
+    // Moves the window with the pointer (no edges) or sizes it at `edges`
+    // while the left button stays down: the manager's move and size loops.
+    // Nothing when the button is already up.
+    void FollowPointer(Qt::Edges edges);
+
 protected:
     void resizeEvent(QResizeEvent* e) override;
     void moveEvent(QMoveEvent* e) override;
@@ -27,9 +39,20 @@ protected:
     void paintEvent(QPaintEvent* e) override;
     void changeEvent(QEvent* e) override;
     void focusInEvent(QFocusEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
 
 private:
+    void UnmanagedStateChanged(Qt::WindowStates old);
+
+    struct PointerFollow {
+        Qt::Edges edges;
+        QPoint start;  // the pointer, globally
+        QRect from;    // the window's geometry then
+    };
     CWnd* m_owner;
+    std::optional<PointerFollow> m_follow;
+    QRect m_beforeMaximize;
 };
 
 // Top-level windows created from now on are made for GPU composition from

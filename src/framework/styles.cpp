@@ -5,6 +5,16 @@
 // A native window is created once, with the flags its styles give at that
 // moment; later changes act on the live native window and never hide, unmap
 // or re-create it (the toolkit's own QWidget::setWindowFlags would).
+//
+// A top-level popup that is never activated (WS_POPUP without a caption,
+// WS_EX_NOACTIVATE: an alarm popup) is a notification window: it bypasses
+// the window manager (override-redirect on X11), as desktop notification
+// popups do. Managers keep the windows they manage inside the work area,
+// give them taskbar and pager entries and may focus or decorate them; a
+// window they do not manage stands exactly where its owner puts it, slides
+// included, has no entry, no decoration and never the focus. The toolkit
+// reads that flag when it creates the native window, which the framework
+// does once, so the window carries it from its creation on.
 #include <QOpenGLWidget>
 #include <QWindow>
 
@@ -49,6 +59,15 @@ void PrepareForComposition(QWidget* topLevel) {
 
 }  // namespace framework
 
+namespace {
+
+bool IsNotificationWindow(DWORD style, DWORD exStyle) {
+    return (style & WS_POPUP) && !(style & WS_CHILD) && (style & WS_CAPTION) != WS_CAPTION &&
+           (exStyle & WS_EX_NOACTIVATE);
+}
+
+}  // namespace
+
 Qt::WindowFlags CWnd::ToolkitFlags() const {
     Qt::WindowFlags flags = (m_exStyle & WS_EX_TOOLWINDOW) ? Qt::Tool : Qt::Window;
     if (!HasCaption()) {
@@ -66,6 +85,8 @@ Qt::WindowFlags CWnd::ToolkitFlags() const {
         flags |= Qt::WindowStaysOnTopHint;
     if (m_exStyle & WS_EX_NOACTIVATE)
         flags |= Qt::WindowDoesNotAcceptFocus;
+    if (IsNotificationWindow(m_style, m_exStyle))
+        flags |= Qt::BypassWindowManagerHint;
     return flags;
 }
 
@@ -85,8 +106,8 @@ POINT CWnd::ClientOffset() const {
 
 // Styles map to the toolkit: a popup is frameless, an overlapped window is
 // decorated, topmost stays on top, a tool window has no taskbar entry, a
-// no-activate window is shown without taking the focus, a child is a child
-// widget.
+// no-activate window is shown without taking the focus, a no-activate popup
+// bypasses the window manager, a child is a child widget.
 void CWnd::ApplyStyles() {
     if (!m_peer)
         return;
@@ -101,6 +122,10 @@ void CWnd::ApplyStyles() {
             // change the live window in place.
             m_peer->overrideWindowFlags(flags);
             native->setFlags(flags);
+            // No manager stacks a window that bypasses it: it stacks
+            // itself, and says so on the window for whoever looks.
+            if (flags & Qt::BypassWindowManagerHint)
+                m_peer->StackUnmanaged((flags & Qt::WindowStaysOnTopHint) != 0);
         } else {
             m_peer->setWindowFlags(flags);
         }

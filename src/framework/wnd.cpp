@@ -306,6 +306,16 @@ LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             QWindow* win = m_peer->windowHandle();
             if (!win)
                 return 0;
+            if (m_peer->windowFlags() & Qt::BypassWindowManagerHint) {
+                // No manager moves or sizes a window that bypasses it: the
+                // window follows the pointer itself.
+                if (static_cast<int>(wParam) == HTCAPTION) {
+                    m_peer->FollowPointer({});
+                } else if (Qt::Edges edges = EdgesOfHitTest(static_cast<int>(wParam))) {
+                    m_peer->FollowPointer(edges);
+                }
+                return 0;
+            }
             if (static_cast<int>(wParam) == HTCAPTION) {
                 win->startSystemMove();
             } else if (Qt::Edges edges = EdgesOfHitTest(static_cast<int>(wParam))) {
