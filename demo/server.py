@@ -62,12 +62,16 @@ class Handler(BaseHTTPRequestHandler):
                          "application/octet-stream")
         self.send(HTTPStatus.OK, kind, body, send_body)
 
-    @staticmethod
-    def resolve(raw):
+    # Paths of the service that name no file: the start page, and the login
+    # page that the shell's popups show when their packet names no page
+    # (and that a relative popup address, a query string, continues).
+    ROUTES = {"": "chat.html", "login": "login.html"}
+
+    @classmethod
+    def resolve(cls, raw):
         """Maps a request path to a file under PAGES, or None."""
         rel = unquote(urlsplit(raw).path).lstrip("/")
-        if rel == "":
-            rel = "chat.html"
+        rel = cls.ROUTES.get(rel, rel)
         full = os.path.realpath(os.path.join(PAGES, rel))
         # Never serve anything outside the pages folder.
         if os.path.commonpath([full, os.path.realpath(PAGES)]) != \
