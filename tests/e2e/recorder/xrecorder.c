@@ -3,9 +3,10 @@
    Prints one line per event, flushed at once, until it is killed:
 
      <ms> INIT <wid> parent=<wid> mapped=0|1 [who]  a window that existed at the start
-     <ms> CREATE <wid> parent=<wid>
+     <ms> CREATE <wid> parent=<wid> at=X,Y size=WxH
      <ms> MAP <wid> [who]                            who: pid=N override=0|1 size=WxH
      <ms> UNMAP <wid>                                     class=NAME,CLASS name=TITLE
+     <ms> CONFIGURE <wid> at=X,Y size=WxH            moved, sized or restacked
      <ms> REPARENT <wid> parent=<wid>
      <ms> DESTROY <wid>
      <ms> MARK <text>                                the root's _VELK_REC_MARK was set
@@ -13,6 +14,8 @@
 
    <ms> is CLOCK_MONOTONIC in milliseconds. Owner and class are read when the
    window is mapped, as the window may be gone by the time they are wanted.
+   Places (at=) are in the parent's coordinates: the screen's for a child of
+   the root, such as a window that bypasses the window manager.
    Events that clients send (synthetic ones) are left out.
    Setting _VELK_REC_MARK on the root (xprop -root -f _VELK_REC_MARK 8s -set
    _VELK_REC_MARK text) writes a MARK line after every event that the server
@@ -50,7 +53,8 @@ static unsigned char* text_property(Window w, Atom prop, Atom type, unsigned lon
     unsigned char* data = NULL;
     *len = 0;
     if (XGetWindowProperty(dpy, w, prop, 0, 4096, False, type, &actual, &format, len, &after,
-                           &data) != Success || actual == None || format != 8) {
+                           &data) != Success ||
+        actual == None || format != 8) {
         if (data)
             XFree(data);
         return NULL;
@@ -71,7 +75,8 @@ static void print_who(Window w) {
     unsigned long n, after, len;
     unsigned char* data = NULL;
     if (XGetWindowProperty(dpy, w, a_pid, 0, 1, False, XA_CARDINAL, &actual, &format, &n, &after,
-                           &data) == Success && data && n == 1 && format == 32)
+                           &data) == Success &&
+        data && n == 1 && format == 32)
         pid = *(long*)data;
     if (data)
         XFree(data);
@@ -165,18 +170,41 @@ int main(void) {
             continue; /* sent by a client: not what the server did */
         Window w = 0, event_window = e.xany.window;
         switch (e.type) {
-            case CreateNotify: w = e.xcreatewindow.window; break;
-            case MapNotify: w = e.xmap.window; event_window = e.xmap.event; break;
-            case UnmapNotify: w = e.xunmap.window; event_window = e.xunmap.event; break;
-            case DestroyNotify: w = e.xdestroywindow.window; event_window = e.xdestroywindow.event; break;
-            case ReparentNotify: w = e.xreparent.window; event_window = e.xreparent.event; break;
-            case PropertyNotify: break;
-            default: continue;
+            case CreateNotify:
+                w = e.xcreatewindow.window;
+                break;
+            case MapNotify:
+                w = e.xmap.window;
+                event_window = e.xmap.event;
+                break;
+            case UnmapNotify:
+                w = e.xunmap.window;
+                event_window = e.xunmap.event;
+                break;
+            case DestroyNotify:
+                w = e.xdestroywindow.window;
+                event_window = e.xdestroywindow.event;
+                break;
+            case ReparentNotify:
+                w = e.xreparent.window;
+                event_window = e.xreparent.event;
+                break;
+            case ConfigureNotify:
+                w = e.xconfigure.window;
+                event_window = e.xconfigure.event;
+                break;
+            case PropertyNotify:
+                break;
+            default:
+                continue;
         }
         if (e.type != PropertyNotify) {
-            int repeat = e.type == last_type && w == last_window &&
-                         e.xany.serial == last_serial && event_window != last_event;
-            last_type = e.type;
+            int repeat = e.type == last_type && w == last_window && e.xany.serial == last_serial &&
+                         event_window != last_event;
+            /* The serial is that of this program's own last request, the
+               same for a whole run of events: once a pair is complete, the
+               next event (a window moved again) starts a new one. */
+            last_type = repeat ? 0 : e.type;
             last_window = w;
             last_serial = e.xany.serial;
             last_event = event_window;
@@ -186,14 +214,24 @@ int main(void) {
         switch (e.type) {
             case CreateNotify:
                 XSelectInput(dpy, w, StructureNotifyMask);
-                printf("%lld CREATE 0x%lx parent=0x%lx", now_ms(), w, e.xcreatewindow.parent);
+                printf("%lld CREATE 0x%lx parent=0x%lx at=%d,%d size=%dx%d", now_ms(), w,
+                       e.xcreatewindow.parent, e.xcreatewindow.x, e.xcreatewindow.y,
+                       e.xcreatewindow.width, e.xcreatewindow.height);
+                break;
+            case ConfigureNotify:
+                printf("%lld CONFIGURE 0x%lx at=%d,%d size=%dx%d", now_ms(), w, e.xconfigure.x,
+                       e.xconfigure.y, e.xconfigure.width, e.xconfigure.height);
                 break;
             case MapNotify:
                 printf("%lld MAP 0x%lx", now_ms(), w);
                 print_who(w);
                 break;
-            case UnmapNotify: printf("%lld UNMAP 0x%lx", now_ms(), w); break;
-            case DestroyNotify: printf("%lld DESTROY 0x%lx", now_ms(), w); break;
+            case UnmapNotify:
+                printf("%lld UNMAP 0x%lx", now_ms(), w);
+                break;
+            case DestroyNotify:
+                printf("%lld DESTROY 0x%lx", now_ms(), w);
+                break;
             case ReparentNotify:
                 printf("%lld REPARENT 0x%lx parent=0x%lx", now_ms(), w, e.xreparent.parent);
                 break;
