@@ -1,7 +1,6 @@
 // The toolkit peer of a window: toolkit events become the window's messages.
 // For a window that bypasses the window manager the peer also does what the
 // manager would: stacking, the move and size loops, iconic and maximised.
-#include <dlfcn.h>
 #include <xcb/xcb.h>
 
 #include <QCloseEvent>
@@ -22,31 +21,16 @@
 
 namespace {
 
-// The X11 client library is the toolkit's own: its X11 platform has it in
-// the process. The framework links no X library itself and runs on other
-// platforms too; there the look-up finds nothing and nothing is written.
-template <typename F>
-F* XcbEntry(const char* name) {
-    return reinterpret_cast<F*>(dlsym(RTLD_DEFAULT, name));
-}
-
 // Writes the stacking state of a window that no manager handles, as the
 // manager would for one it handles: above the others, or nothing.
 void WriteStaysOnTopState(QWindow* window, bool above) {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     if (!window || !x11 || !x11->connection())
         return;
-    auto* internAtom = XcbEntry<decltype(xcb_intern_atom)>("xcb_intern_atom");
-    auto* internAtomReply = XcbEntry<decltype(xcb_intern_atom_reply)>("xcb_intern_atom_reply");
-    auto* changeProperty = XcbEntry<decltype(xcb_change_property)>("xcb_change_property");
-    auto* deleteProperty = XcbEntry<decltype(xcb_delete_property)>("xcb_delete_property");
-    auto* flush = XcbEntry<decltype(xcb_flush)>("xcb_flush");
-    if (!internAtom || !internAtomReply || !changeProperty || !deleteProperty || !flush)
-        return;
     xcb_connection_t* c = x11->connection();
     auto atom = [&](const char* name) -> xcb_atom_t {
-        xcb_intern_atom_reply_t* reply = internAtomReply(
-            c, internAtom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
+        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+            c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
         const xcb_atom_t a = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
         std::free(reply);
         return a;
@@ -56,11 +40,11 @@ void WriteStaysOnTopState(QWindow* window, bool above) {
     if (above) {
         const xcb_atom_t states[] = {atom("_NET_WM_STATE_ABOVE"),
                                      atom("_NET_WM_STATE_STAYS_ON_TOP")};
-        changeProperty(c, XCB_PROP_MODE_REPLACE, w, state, XCB_ATOM_ATOM, 32, 2, states);
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, state, XCB_ATOM_ATOM, 32, 2, states);
     } else {
-        deleteProperty(c, w, state);
+        xcb_delete_property(c, w, state);
     }
-    flush(c);
+    xcb_flush(c);
 }
 
 bool Unmanaged(const QWidget* w) {

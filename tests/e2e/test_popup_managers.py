@@ -50,9 +50,11 @@ class Recorder:
         prog.wait_for(lambda: ["MARK", text] in self.lines, what=f"the recorder's mark {text!r}")
 
     def between(self, first, last, wid):
-        """The lines about `wid` from the mark `first` to the mark `last`."""
+        """The lines about `wid` from the mark `first` to the mark `last`
+        (or to now)."""
         lines = list(self.lines)
-        lines = lines[lines.index(["MARK", first]):lines.index(["MARK", last])]
+        end = lines.index(["MARK", last]) if last else len(lines)
+        lines = lines[lines.index(["MARK", first]):end]
         return [ln for ln in lines if len(ln) > 1 and ln[0] != "MARK" and int(ln[1], 16) == wid]
 
     def stop(self):
@@ -121,10 +123,10 @@ class PopupsUnderAManager:
         return wids[-1] if wids else None
 
     def show_popup(self, anim):
-        """Opens a popup with `anim` from the chat window and waits until it
-        has closed itself, sampling the active window and the input focus
-        all along. Returns the popup's window, its recorded lines and the
-        samples."""
+        """Opens a popup with `anim` from the chat window that stays open,
+        waits until its slide has reached the target, then has its page
+        close it, sampling the active window and the input focus all along.
+        Returns the popup's window, its recorded lines and the samples."""
         self.display.xdotool("windowactivate", "--sync", str(self.main))
         self.prog.wait_for(lambda: self.active() == self.main, what="the chat window active")
         self.prog.wait_for(lambda: not self.popup(), what="no popup before this one")
@@ -134,15 +136,20 @@ class PopupsUnderAManager:
         samples = [(self.active(), self.focus())]
         popup_page = f"{self.page}-{anim}"
         self.server.push(self.page, f"send(pkt(22, {{DLGTIT: '{TITLE}', ANIM: {anim}, "
-                                    f"ANIM_TIME: {STEPS}, CLOSESEC: 1, WW: {WIDTH}, "
+                                    f"ANIM_TIME: {STEPS}, CLOSESEC: 0, WW: {WIDTH}, "
                                     f"HH: {HEIGHT}, URL: location.origin + "
                                     f"'/popup_test.html?id={popup_page}'}}))")
 
         def sample():
             samples.append((self.active(), self.focus()))
         wid = self.prog.wait_for(lambda: sample() or self.popup(), what="the popup")
+        target = self.target()
+        self.prog.wait_for(
+            lambda: sample() or target in places(self.recorder.between(before, None, wid)),
+            what="the slide at its target")
+        self.server.push(popup_page, "send(pkt(1, {}))")
         self.prog.wait_for(lambda: sample() or not self.display.windows_named(f"^{TITLE}$"),
-                           timeout=60, what="the popup closed")
+                           what="the popup closed")
         sample()
         self.recorder.mark(self.prog, after)
         return wid, self.recorder.between(before, after, wid), samples
