@@ -266,20 +266,70 @@ class Program:
         shutil.rmtree(self.root, ignore_errors=True)
 
 
-def module_fixture(module_name, **display_args):
+def module_fixture(module_name, bus=False, **display_args):
     """The setUpModule and tearDownModule of a test module that needs a
     display (Display's arguments) and a page server, which they make and
-    stop as the module's globals `display` and `server`."""
+    stop as the module's globals `display` and `server`; with `bus`, also a
+    session bus of the test's own as `bus` (its address in `bus.address`)."""
     module = sys.modules[module_name]
 
     def set_up():
         module.display = Display(**display_args).start()
         module.server = PageServer()
+        if bus:
+            module.bus = subprocess.Popen(
+                ["dbus-daemon", "--session", "--nofork", "--print-address=1"],
+                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+            module.bus.address = module.bus.stdout.readline().strip()
 
     def tear_down():
+        if bus:
+            module.bus.kill()
+            module.bus.wait()
         module.server.stop()
         module.display.stop()
     return set_up, tear_down
+
+
+RECORDER = os.environ.get("VELK_XRECORDER") or os.path.join(
+    os.path.dirname(os.environ.get("VELK_HOST", "")), "velk_xrecorder")
+
+
+class XRecorder:
+    """velk_xrecorder on a display: what the X server did to windows, in
+    order, each line split into words without the time, with marks set by
+    the test."""
+
+    def __init__(self, display):
+        import threading
+        self.display = display
+        self.lines = []
+        self.proc = subprocess.Popen([RECORDER], env=display.env(), stdout=subprocess.PIPE,
+                                     stderr=subprocess.DEVNULL)
+        threading.Thread(target=self._read, daemon=True).start()
+
+    def _read(self):
+        for raw in self.proc.stdout:
+            self.lines.append(raw.decode("utf-8", "replace").split()[1:])
+
+    def mark(self, prog, text):
+        """Waits until every event the server made before now is recorded."""
+        prog.wait_for(lambda: ["READY"] in self.lines, what="the recorder to start")
+        subprocess.run(["xprop", "-root", "-f", "_VELK_REC_MARK", "8s", "-set", "_VELK_REC_MARK",
+                        text], env=self.display.env(), check=True)
+        prog.wait_for(lambda: ["MARK", text] in self.lines, what=f"the recorder's mark {text!r}")
+
+    def between(self, first, last, wid):
+        """The lines about `wid` from the mark `first` to the mark `last`
+        (or to now)."""
+        lines = list(self.lines)
+        end = lines.index(["MARK", last]) if last else len(lines)
+        lines = lines[lines.index(["MARK", first]):end]
+        return [ln for ln in lines if len(ln) > 1 and ln[0] != "MARK" and int(ln[1], 16) == wid]
+
+    def stop(self):
+        self.proc.kill()
+        self.proc.wait()
 
 
 class ProgramTest(unittest.TestCase):

@@ -7,27 +7,14 @@ import subprocess
 import time
 import unittest
 
-from harness import Display, PageServer, ProgramTest
+from harness import ProgramTest, module_fixture
 
 display = None
 server = None
 bus = None
 
 
-def setUpModule():
-    global display, server, bus
-    display = Display(tray=False).start()
-    server = PageServer()
-    bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
-                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-    bus.address = bus.stdout.readline().strip()
-
-
-def tearDownModule():
-    bus.kill()
-    bus.wait()
-    server.stop()
-    display.stop()
+setUpModule, tearDownModule = module_fixture(__name__, bus=True, tray=False)
 
 
 class NoTrayTest(ProgramTest):

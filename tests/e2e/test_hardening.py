@@ -13,14 +13,12 @@ import threading
 import time
 import unittest
 
-from harness import Program, ProgramTest, module_fixture
+from harness import Program, ProgramTest, XRecorder, module_fixture
 from test_renderer import renderers
 
 display = None
 server = None
 
-RECORDER = os.environ.get("VELK_XRECORDER") or os.path.join(
-    os.path.dirname(os.environ.get("VELK_HOST", "")), "velk_xrecorder")
 
 
 setUpModule, tearDownModule = module_fixture(__name__)
@@ -167,35 +165,18 @@ class SharedClassNameTest(unittest.TestCase):
         self.assertEqual(len(display.windows_named("^벨크$", visible_only=True)), 1)
 
 
-class WindowRecorder:
-    """velk_xrecorder on the test display: the X server's unmapping and
-    destruction of windows, in order, with marks set by the test."""
+class WindowRecorder(XRecorder):
+    """The X server's unmapping and destruction of windows on the test
+    display."""
 
     def __init__(self):
-        self.lines = []
-        self.proc = subprocess.Popen([RECORDER], env=display.env(), stdout=subprocess.PIPE,
-                                     stderr=subprocess.DEVNULL)
-        threading.Thread(target=self._read, daemon=True).start()
-
-    def _read(self):
-        for raw in self.proc.stdout:
-            self.lines.append(raw.decode("utf-8", "replace").split()[1:])
-
-    def mark(self, prog, text):
-        """Waits until every event the server made before now is recorded."""
-        prog.wait_for(lambda: ["READY"] in self.lines, what="the recorder to start")
-        subprocess.run(["xprop", "-root", "-f", "_VELK_REC_MARK", "8s", "-set", "_VELK_REC_MARK",
-                        text], env=display.env(), check=True)
-        prog.wait_for(lambda: ["MARK", text] in self.lines, what=f"the recorder's mark {text!r}")
+        super().__init__(display)
 
     def left_screen(self, wid, since):
         """The unmapping and destruction of `wid` after the mark `since`."""
         lines = self.lines[self.lines.index(["MARK", since]):]
         return [ln[0] for ln in lines if ln[0] in ("UNMAP", "DESTROY") and int(ln[1], 16) == wid]
 
-    def stop(self):
-        self.proc.kill()
-        self.proc.wait()
 
 
 class PopupRendererLossTest(ProgramTest):

@@ -13,53 +13,16 @@ import os
 import signal
 import subprocess
 import sys
-import threading
 import time
 import unittest
 import urllib.request
 
-from harness import Display, PageServer, Program, free_port
+from harness import Display, PageServer, Program, XRecorder, free_port
 
-RECORDER = os.environ.get("VELK_XRECORDER") or os.path.join(
-    os.path.dirname(os.environ.get("VELK_HOST", "")), "velk_xrecorder")
 DEMO = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "demo", "server.py")
 
 TITLE = "알림 시험"  # the popup page's title, which the window takes
 WIDTH, HEIGHT, STEPS = 220, 180, 5
-
-
-class Recorder:
-    """velk_xrecorder's lines, each split into words without the time."""
-
-    def __init__(self, display):
-        self.display = display
-        self.lines = []
-        self.proc = subprocess.Popen([RECORDER], env=display.env(), stdout=subprocess.PIPE,
-                                     stderr=subprocess.DEVNULL)
-        threading.Thread(target=self._read, daemon=True).start()
-
-    def _read(self):
-        for raw in self.proc.stdout:
-            self.lines.append(raw.decode("utf-8", "replace").split()[1:])
-
-    def mark(self, prog, text):
-        """Waits until every event the server made before now is recorded."""
-        prog.wait_for(lambda: ["READY"] in self.lines, what="the recorder to start")
-        subprocess.run(["xprop", "-root", "-f", "_VELK_REC_MARK", "8s", "-set", "_VELK_REC_MARK",
-                        text], env=self.display.env(), check=True)
-        prog.wait_for(lambda: ["MARK", text] in self.lines, what=f"the recorder's mark {text!r}")
-
-    def between(self, first, last, wid):
-        """The lines about `wid` from the mark `first` to the mark `last`
-        (or to now)."""
-        lines = list(self.lines)
-        end = lines.index(["MARK", last]) if last else len(lines)
-        lines = lines[lines.index(["MARK", first]):end]
-        return [ln for ln in lines if len(ln) > 1 and ln[0] != "MARK" and int(ln[1], 16) == wid]
-
-    def stop(self):
-        self.proc.kill()
-        self.proc.wait()
 
 
 def field(line, name):
@@ -87,7 +50,7 @@ class PopupsUnderAManager:
     def setUpClass(cls):
         cls.display = Display(wm=cls.wm).start()
         cls.server = PageServer()
-        cls.recorder = Recorder(cls.display)
+        cls.recorder = XRecorder(cls.display)
         cls.prog = Program(cls.display)
         cls.page = f"m{cls.wm}{time.time_ns()}"
         with open(os.path.join(cls.prog.dir, "app.ini"), "w", encoding="utf-8") as f:

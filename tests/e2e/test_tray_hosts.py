@@ -13,7 +13,7 @@ import threading
 import time
 import unittest
 
-from harness import Display, PageServer, Program, ProgramTest
+from harness import Display, PageServer, Program, ProgramTest, module_fixture
 
 display = None
 server = None
@@ -24,20 +24,7 @@ TRAY_HOST = os.environ.get("VELK_TRAY_HOST") or os.path.join(
     os.path.dirname(os.environ.get("VELK_HOST", ".")), "tray_host")
 
 
-def setUpModule():
-    global display, server, bus
-    display = Display(tray=False).start()
-    server = PageServer()
-    bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
-                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-    bus.address = bus.stdout.readline().strip()
-
-
-def tearDownModule():
-    bus.kill()
-    bus.wait()
-    server.stop()
-    display.stop()
+setUpModule, tearDownModule = module_fixture(__name__, bus=True, tray=False)
 
 
 class DesktopServices:
