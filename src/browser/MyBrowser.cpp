@@ -4,6 +4,7 @@
 #include <climits>
 
 #include "browser/WindowCommands.h"
+#include "packet/Fields.h"
 #include "packet/Packet.h"
 #include "packet/Vocabulary.h"
 #include "platform/desktop.h"
@@ -41,10 +42,6 @@ constexpr long long kCoordinateLimit = 1 << 24;
 constexpr UINT kRedrawAll = RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME;
 constexpr UINT kMoveOnly = SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE;
 
-int Fit(long long v) {
-    return static_cast<int>(std::clamp<long long>(v, INT_MIN, INT_MAX));
-}
-
 int Coordinate(long long v) {
     return static_cast<int>(std::clamp(v, -kCoordinateLimit, kCoordinateLimit));
 }
@@ -63,7 +60,7 @@ CMyBrowser::~CMyBrowser() = default;
 CPacket& CMyBrowser::Settings() {
     // A popup whose creation never ran reads every value at its default.
     if (!m_pPacket)
-        m_pPacket = std::make_unique<CPacket>(QStringLiteral("<PKT></PKT>"));
+        m_pPacket = std::make_unique<CPacket>(kEmptyPacketText);
     return *m_pPacket;
 }
 
@@ -76,11 +73,10 @@ BOOL CMyBrowser::Create(CPacket* packet, CWnd* parent) {
     m_nType = s.GetInt(QStringLiteral("TP"), TP_ORDINARY_CHAT);
 
     const RECT work = GetWorkArea();
-    int w = Extent(s.GetInt(QStringLiteral("WW"), 220), work.right - work.left);
-    int h = Extent(s.GetInt(QStringLiteral("HH"), 180), work.bottom - work.top);
-    int x = Coordinate(s.GetInt(QStringLiteral("XX"), Fit(static_cast<long long>(work.right) - w)));
-    int y =
-        Coordinate(s.GetInt(QStringLiteral("YY"), Fit(static_cast<long long>(work.bottom) - h)));
+    int w = Extent(s.GetInt(field::kWidth, 220), work.right - work.left);
+    int h = Extent(s.GetInt(field::kHeight, 180), work.bottom - work.top);
+    int x = Coordinate(s.GetInt(field::kLeft, ClampToInt(static_cast<long long>(work.right) - w)));
+    int y = Coordinate(s.GetInt(field::kTop, ClampToInt(static_cast<long long>(work.bottom) - h)));
 
     // A type-2 popup comes back where the last one was closed.
     if (m_nType == TP_SAVED_CHAT) {
@@ -115,21 +111,9 @@ BOOL CMyBrowser::PreCreateWindow(CREATESTRUCT& cs) {
 }
 
 LRESULT CMyBrowser::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-        case WM_APP_BROWSER_CREATED:
-            m_browser = reinterpret_cast<CefBrowser*>(lParam);
-            return 0;
-        case WM_APP_PACKET: {
-            // The posted packet is ours, on every path, also when a command
-            // closes this window.
-            std::unique_ptr<CPacket> packet(reinterpret_cast<CPacket*>(wParam));
-            if (packet)
-                DispatchPacket(*packet);
-            return 0;
-        }
-        default:
-            return CWnd::WindowProc(message, wParam, lParam);
-    }
+    if (m_page.HandleMessage(message, wParam, lParam))
+        return 0;
+    return CWnd::WindowProc(message, wParam, lParam);
 }
 
 int CMyBrowser::OnCreate(CREATESTRUCT* cs) {
@@ -231,32 +215,17 @@ void CMyBrowser::AnimationStep() {
 }
 
 void CMyBrowser::MoveTo(long long x, long long y) {
-    SetWindowPos(nullptr, Fit(x), Fit(y), 0, 0, kMoveOnly);
+    SetWindowPos(nullptr, ClampToInt(x), ClampToInt(y), 0, 0, kMoveOnly);
 }
 
 void CMyBrowser::OnSize(UINT type, int cx, int cy) {
     CWnd::OnSize(type, cx, cy);
-    FitBrowser();
+    m_page.FillClientArea();
 }
 
 void CMyBrowser::OnSizing(UINT edge, RECT* r) {
     CWnd::OnSizing(edge, r);
-    FitBrowser();
-}
-
-// The browser's window covers the whole client area; until the browser has
-// arrived there is nothing to size.
-void CMyBrowser::FitBrowser() {
-    if (!m_browser)
-        return;
-    HWND h = m_browser->GetHost()->GetWindowHandle();
-    if (!h)
-        return;
-    RECT rc;
-    GetClientRect(&rc);
-    ::SetWindowPos(h, nullptr, static_cast<int>(rc.left), static_cast<int>(rc.top),
-                   static_cast<int>(rc.right - rc.left), static_cast<int>(rc.bottom - rc.top),
-                   SWP_NOZORDER | SWP_NOACTIVATE);
+    m_page.FillClientArea();
 }
 
 BOOL CMyBrowser::OnEraseBkgnd(CDC*) {
@@ -271,12 +240,7 @@ void CMyBrowser::OnClose() {
         if (CWinApp* app = AfxGetApp()) {
             RECT r;
             GetWindowRect(&r);
-            app->WriteProfileInt(kProfileSection, QStringLiteral("XX"), static_cast<int>(r.left));
-            app->WriteProfileInt(kProfileSection, QStringLiteral("YY"), static_cast<int>(r.top));
-            app->WriteProfileInt(kProfileSection, QStringLiteral("WW"),
-                                 static_cast<int>(r.right - r.left));
-            app->WriteProfileInt(kProfileSection, QStringLiteral("HH"),
-                                 static_cast<int>(r.bottom - r.top));
+            WriteRectToProfile(*app, kProfileSection, r);
         }
     }
     // Destroys the window; the object deletes itself when the window is gone.
@@ -290,7 +254,7 @@ void CMyBrowser::PostNcDestroy() {
 // ---------------------------------------------------------------------------
 // Packets from the page and from the browser client.
 
-void CMyBrowser::DispatchPacket(CPacket& packet) {
+void CMyBrowser::OnPagePacket(CPacket& packet) {
     if (packet.GetInt(QStringLiteral("GBN"), 0) != GBN_COMMAND) {
         // Load events of this popup's own browser among them: the main
         // window drops them.
@@ -313,7 +277,7 @@ void CMyBrowser::DispatchPacket(CPacket& packet) {
         default:
             // The commands every page window shares act on the popup; the
             // main window gets the rest, without a requesting window.
-            if (!RunWindowCommand(kPopupWindowCommands, m_hWnd, m_browser, packet))
+            if (!m_page.RunSharedCommand(kPopupWindowCommands, m_hWnd, packet))
                 ForwardToMainWindow(packet, SENDER_NO_WINDOW);
             break;
     }
@@ -333,22 +297,10 @@ void CMyBrowser::OpenChatBeside(CPacket& packet) {
 
     RECT r;
     GetWindowRect(&r);
-    // Computed wide: a window may sit anywhere the coordinates allow.
-    const long long width = static_cast<long long>(r.right) - r.left;
-    long long left = static_cast<long long>(r.right) + 1;
-    long long right = left + width;
-    const RECT work = GetWorkArea();
-    if (right > work.right) {
-        const long long dx = work.right - right;
-        MoveWindow(Fit(r.left + dx), static_cast<int>(r.top), Fit(width),
-                   static_cast<int>(r.bottom - r.top), TRUE);
-        left += dx;
-        right += dx;
-    }
-    request.SetInt(QStringLiteral("XX"), Fit(left));
-    request.SetInt(QStringLiteral("YY"), static_cast<int>(r.top));
-    request.SetInt(QStringLiteral("WW"), Fit(right - left));
-    request.SetInt(QStringLiteral("HH"), static_cast<int>(r.bottom - r.top));
+    const BesidePlacement place = PlaceBeside(r, 1, GetWorkArea());
+    if (place.shifted)
+        MoveWindow(place.self, TRUE);
+    SetRectFields(request, place.beside);
     // The main window opens the chat window and links it to this popup.
     ForwardToMainWindow(request, SenderOf(this));
 }

@@ -17,13 +17,14 @@
 
 #include <memory>
 
+#include "browser/PageHost.h"
 #include "engine/cef_browser.h"
 #include "framework/afxwin.h"
 #include "shared/LayeredWindowHelperST.h"
 
 class CPacket;
 
-class CMyBrowser : public CWnd {
+class CMyBrowser : public CWnd, private PageWindowDelegate {
 public:
     // Browser creation and the start of the appearance (once, 100 ms after
     // creation), one animation step (every 100 ms), the automatic close.
@@ -47,7 +48,8 @@ public:
     RECT m_rcTarget{};                   // where the window ends up
     int m_nStep = 0;                     // animation steps done
     CLayeredWindowHelperST m_layered;
-    CefRefPtr<CefBrowser> m_browser;
+    // The popup's browser; empty until the engine announced it.
+    const CefRefPtr<CefBrowser>& Browser() const { return m_page.Browser(); }
 
     BOOL PreCreateWindow(CREATESTRUCT& cs) override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -65,9 +67,10 @@ private:
     CPacket& Settings();
     void StartAppearance();
     void AnimationStep();
-    void FitBrowser();
-    void DispatchPacket(CPacket& packet);
+    void OnPagePacket(CPacket& packet) override;
     void OpenChatBeside(CPacket& packet);
     // Moves the window's top-left corner, keeping its size and z-order.
     void MoveTo(long long x, long long y);
+
+    CPageHost m_page{*this, this};
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "packet/Fields.h"
 #include "packet/Packet.h"
 #include "packet/ScriptCall.h"
 #include "packet/TextNumber.h"
@@ -22,15 +23,12 @@ constexpr UINT kRedrawAll = RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_F
 int Coordinate(const CString& text, const char* low, const char* high, int start, int end,
                int size) {
     // Computed wide: sizes come from pages and may be anything.
-    auto fit = [](long long v) {
-        return static_cast<int>(std::clamp<long long>(v, INT_MIN, INT_MAX));
-    };
     if (text.compare(QLatin1String("C"), Qt::CaseInsensitive) == 0)
-        return fit((static_cast<long long>(end) - start - size) / 2);
+        return ClampToInt((static_cast<long long>(end) - start - size) / 2);
     if (text.compare(QLatin1String(low), Qt::CaseInsensitive) == 0)
         return start;
     if (text.compare(QLatin1String(high), Qt::CaseInsensitive) == 0)
-        return fit(static_cast<long long>(end) - size);
+        return ClampToInt(static_cast<long long>(end) - size);
     return WideToLong(text);
 }
 
@@ -42,7 +40,7 @@ CMyBrowserFrame::~CMyBrowserFrame() = default;
 CPacket& CMyBrowserFrame::Settings() {
     // A frame created without a packet reads every value at its default.
     if (!m_settings)
-        m_settings = std::make_unique<CPacket>(QStringLiteral("<PKT></PKT>"));
+        m_settings = std::make_unique<CPacket>(kEmptyPacketText);
     return *m_settings;
 }
 
@@ -61,12 +59,12 @@ BOOL CMyBrowserFrame::PreCreateWindow(CREATESTRUCT& cs) {
     const int workWidth = static_cast<int>(w.right - w.left);
     const int workHeight = static_cast<int>(w.bottom - w.top);
     // A negative size from a page makes an empty window, not a wrapped one.
-    const int cx = std::clamp(s.GetInt(QStringLiteral("WW"), 1200), 0, std::max(workWidth, 0));
-    const int cy = std::clamp(s.GetInt(QStringLiteral("HH"), 720), 0, std::max(workHeight, 0));
+    const int cx = std::clamp(s.GetInt(field::kWidth, 1200), 0, std::max(workWidth, 0));
+    const int cy = std::clamp(s.GetInt(field::kHeight, 720), 0, std::max(workHeight, 0));
     // The centred values are relative to the work area's size only.
-    cs.x = Coordinate(s.GetString(QStringLiteral("XX"), QStringLiteral("C")), "L", "R",
+    cs.x = Coordinate(s.GetString(field::kLeft, QStringLiteral("C")), "L", "R",
                       static_cast<int>(w.left), static_cast<int>(w.right), cx);
-    cs.y = Coordinate(s.GetString(QStringLiteral("YY"), QStringLiteral("C")), "T", "B",
+    cs.y = Coordinate(s.GetString(field::kTop, QStringLiteral("C")), "T", "B",
                       static_cast<int>(w.top), static_cast<int>(w.bottom), cy);
     cs.cx = cx;
     cs.cy = cy;
@@ -129,8 +127,8 @@ void CMyBrowserFrame::OnTimer(UINT_PTR id) {
         }
         case TIMER_CHECK_DOCUMENT:
             KillTimer(TIMER_CHECK_DOCUMENT);
-            if (m_view.m_browser && !m_view.m_browser->HasDocument())
-                m_view.m_browser->ReloadIgnoreCache();
+            if (m_view.Browser() && !m_view.Browser()->HasDocument())
+                m_view.Browser()->ReloadIgnoreCache();
             SetTimer(TIMER_DELIVER_URI, 3000);
             break;
         case TIMER_DELIVER_URI:
@@ -170,29 +168,27 @@ void CMyBrowserFrame::OnSize(UINT type, int cx, int cy) {
     // region; the top edge is cut by the horizontal amount.
     // Gaps come from settings and launch parameters: computed wide, so any
     // value gives a region (perhaps an empty one) and never an overflow.
-    auto fit = [](long long v) {
-        return static_cast<LONG>(std::clamp<long long>(v, INT_MIN, INT_MAX));
-    };
     const long long a = GetSystemMetrics(SM_CXFRAME) +
                         static_cast<long long>(Settings().GetInt(QStringLiteral("XGAP"), 1));
     const long long b = GetSystemMetrics(SM_CYFRAME) +
                         static_cast<long long>(Settings().GetInt(QStringLiteral("YGAP"), 1));
     const long long width = m_lastRect.right - m_lastRect.left;
     const long long height = m_lastRect.bottom - m_lastRect.top;
-    SetWindowRgn(RECT{fit(a), fit(a), fit(width - a), fit(height - b)}, TRUE);
+    SetWindowRgn(RECT{ClampToInt(a), ClampToInt(a), ClampToInt(width - a), ClampToInt(height - b)},
+                 TRUE);
 }
 
 void CMyBrowserFrame::OnMove(int x, int y) {
     CFrameWnd::OnMove(x, y);
-    if (m_view.m_browser)
-        m_view.m_browser->GetHost()->NotifyMoveOrResizeStarted();
+    if (m_view.Browser())
+        m_view.Browser()->GetHost()->NotifyMoveOrResizeStarted();
     NotifyChild();
 }
 
 void CMyBrowserFrame::OnMoving(UINT edge, RECT* r) {
     CFrameWnd::OnMoving(edge, r);
-    if (m_view.m_browser)
-        m_view.m_browser->GetHost()->NotifyMoveOrResizeStarted();
+    if (m_view.Browser())
+        m_view.Browser()->GetHost()->NotifyMoveOrResizeStarted();
     // Older systems report the end of a move only.
     if (ShellApp().GetOsMajorVersion() > 5)
         NotifyChild();
@@ -260,11 +256,7 @@ void CMyBrowserFrame::OnClose() {
                             : m_kind == TP_SAVED_W4X ? QStringLiteral("W4X")
                                                      : QString();
     if (!section.isEmpty() && !IsIconic() && AfxGetApp()) {
-        CShellApp& app = ShellApp();
-        app.WriteProfileInt(section, QStringLiteral("XX"), static_cast<int>(r.left));
-        app.WriteProfileInt(section, QStringLiteral("YY"), static_cast<int>(r.top));
-        app.WriteProfileInt(section, QStringLiteral("WW"), static_cast<int>(r.right - r.left));
-        app.WriteProfileInt(section, QStringLiteral("HH"), static_cast<int>(r.bottom - r.top));
+        WriteRectToProfile(ShellApp(), section, r);
     }
 
     if (CWnd* main = AfxGetMainWnd()) {

@@ -5,15 +5,16 @@
 
 #include "browser/MyBrowserFrame.h"
 #include "browser/WindowCommands.h"
+#include "packet/Fields.h"
 #include "packet/Packet.h"
 #include "packet/ScriptCall.h"
 #include "packet/TextNumber.h"
 #include "packet/Vocabulary.h"
-#include "platform/IniFile.h"
 #include "platform/desktop.h"
 #include "shared/Forwarding.h"
 #include "shared/Messages.h"
 #include "shared/Service.h"
+#include "shared/Settings.h"
 #include "shared/ShellApp.h"
 #include "shared/WorkArea.h"
 
@@ -31,11 +32,6 @@ constexpr int kHttpNotFound = 404;
 constexpr int kHideFrame = 1;
 constexpr int kEndApplication = 2;
 constexpr int kAskThenEndApplication = 3;
-
-// The settings file beside the executable; none without an application.
-CString IniPath() {
-    return AfxGetApp() ? ShellApp().m_iniPath : CString();
-}
 
 }  // namespace
 
@@ -69,9 +65,7 @@ void CPtrFIFO::RemoveAll() {
 // ---------------------------------------------------------------------------
 // CMyBrowserView
 
-CMyBrowserView::CMyBrowserView()
-    : m_autoScale(GetPrivateProfileIntW(QStringLiteral("APP"), QStringLiteral("AUTOSCALE"), 0,
-                                        IniPath())) {}
+CMyBrowserView::CMyBrowserView() : m_autoScale(AppSettingInt(QStringLiteral("AUTOSCALE"), 0)) {}
 
 CMyBrowserView::~CMyBrowserView() {
     // Packets still waiting are never delivered once the view is gone.
@@ -98,30 +92,17 @@ BOOL CMyBrowserView::PreCreateWindow(CREATESTRUCT& cs) {
 }
 
 LRESULT CMyBrowserView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-        case WM_APP_BROWSER_CREATED:
-            OnBrowserCreated(reinterpret_cast<CefBrowser*>(lParam));
-            return 0;
-        case WM_APP_PACKET: {
-            // The posted packet is ours: it goes when the handling ends, on
-            // every path, also when a command closes the frame and with it
-            // this view.
-            std::unique_ptr<CPacket> packet(reinterpret_cast<CPacket*>(wParam));
-            if (packet)
-                DispatchPacket(*packet);
-            return 0;
-        }
-        default:
-            return CWnd::WindowProc(message, wParam, lParam);
-    }
+    if (m_page.HandleMessage(message, wParam, lParam))
+        return 0;
+    return CWnd::WindowProc(message, wParam, lParam);
 }
 
-void CMyBrowserView::OnBrowserCreated(CefBrowser* browser) {
-    m_browser = browser;
-    if (!m_browser)
+void CMyBrowserView::OnPageArrived() {
+    const CefRefPtr<CefBrowser>& browser = Browser();
+    if (!browser)
         return;
     // Nothing can be dragged and dropped onto the page.
-    HWND h = m_browser->GetHost()->GetWindowHandle();
+    HWND h = browser->GetHost()->GetWindowHandle();
     RevokeDragDrop(GetWindow(h, GW_CHILD));
 
     // Delivery ticks fall every 100 ms from now on; they are counted from
@@ -142,21 +123,11 @@ void CMyBrowserView::OnBrowserCreated(CefBrowser* browser) {
 }
 
 void CMyBrowserView::ResizeBrowser() {
-    if (!m_browser)
-        return;
-    CefRefPtr<CefBrowserHost> host = m_browser->GetHost();
-    HWND h = host->GetWindowHandle();
-    if (!h)
+    if (!m_page.FillClientArea() || m_autoScale == 0)
         return;
     RECT r;
     GetClientRect(&r);
-    HDWP hdwp = BeginDeferWindowPos(1);
-    hdwp = DeferWindowPos(hdwp, h, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
-                          SWP_NOZORDER);
-    EndDeferWindowPos(hdwp);
-
-    if (m_autoScale == 0)
-        return;
+    CefRefPtr<CefBrowserHost> host = Browser()->GetHost();
     // A browser that arrived while the view had no client area leaves no
     // height to scale against: the zoom stays as it is until a browser
     // arrives in a view that has one.
@@ -170,7 +141,7 @@ void CMyBrowserView::ResizeBrowser() {
 }
 
 void CMyBrowserView::Navigate(const CString& address) {
-    if (!m_browser)
+    if (!Browser())
         return;
     CString url = address;
     if (url.contains(QLatin1String("file:"))) {
@@ -179,13 +150,13 @@ void CMyBrowserView::Navigate(const CString& address) {
         url = ContentBaseUrl() + url;
     }
     m_url = url;
-    m_browser->GetMainFrame()->LoadURL(m_url);
+    Browser()->GetMainFrame()->LoadURL(m_url);
 }
 
 void CMyBrowserView::ExecuteScript(const CefString& code) {
-    if (!m_browser)
+    if (!Browser())
         return;
-    CefRefPtr<CefFrame> frame = m_browser->GetMainFrame();
+    CefRefPtr<CefFrame> frame = Browser()->GetMainFrame();
     frame->ExecuteJavaScript(code, frame->GetURL(), 0);
 }
 
@@ -194,7 +165,7 @@ void CMyBrowserView::EnqueueForPage(CPacket* packet) {
         std::lock_guard<std::mutex> lock(m_pageQueue.m_lock);
         m_pageQueue.AddTail(packet);
     }
-    if (!m_queueTicking && m_browser)
+    if (!m_queueTicking && Browser())
         StartQueueTicks();
 }
 
@@ -226,7 +197,7 @@ void CMyBrowserView::OnQueueTick() {
 // ---------------------------------------------------------------------------
 // Packets from the page and from the browser client.
 
-void CMyBrowserView::DispatchPacket(CPacket& packet) {
+void CMyBrowserView::OnPagePacket(CPacket& packet) {
     switch (packet.GetInt(QStringLiteral("GBN"), 0)) {
         case GBN_COMMAND:
             ExecuteCommand(packet);
@@ -235,13 +206,13 @@ void CMyBrowserView::DispatchPacket(CPacket& packet) {
             ForwardToMainWindow(packet, SENDER_OTHER_KIND);
             break;
         case GBN_LOAD_END:
-            if (m_browser && packet.GetInt(QStringLiteral("CODE"), 0) == kHttpNotFound) {
+            if (Browser() && packet.GetInt(QStringLiteral("CODE"), 0) == kHttpNotFound) {
                 const std::shared_ptr<bool> alive = AliveToken();
                 AfxMessageBox(QStringLiteral("에러발생 404"), MB_OK);
                 // Other windows ran while the box was open: this view may be
                 // gone, or have lost its browser.
-                if (*alive && m_browser)
-                    m_browser->GoBack();
+                if (*alive && Browser())
+                    Browser()->GoBack();
             }
             break;
         case GBN_LOAD_START:
@@ -280,8 +251,8 @@ void CMyBrowserView::ExecuteCommand(CPacket& packet) {
         default:
             // The commands every page window shares act on the frame; the
             // main window gets the rest, with the frame as the requester.
-            if (!RunWindowCommand(kChatViewCommands, frame ? frame->m_hWnd : nullptr, m_browser,
-                                  packet)) {
+            if (!m_page.RunSharedCommand(kChatViewCommands, frame ? frame->m_hWnd : nullptr,
+                                         packet)) {
                 ForwardToMainWindow(packet, SenderOf(frame));
             }
             break;
@@ -303,11 +274,7 @@ void CMyBrowserView::HideOrClose(CPacket& packet) {
                 main->PostMessage(WM_CLOSE, 0, 0);
             break;
         case kAskThenEndApplication: {
-            const CString title =
-                GetPrivateProfileStringW(QStringLiteral("APP"), QStringLiteral("WINTIT"),
-                                         QStringLiteral("VelkApp"), 512, IniPath());
-            const CString question = title + QStringLiteral(" 를 종료하시겠습니까?");
-            if (AfxMessageBox(question, MB_YESNO) == IDYES) {
+            if (AfxMessageBox(EndQuestion(), MB_YESNO) == IDYES) {
                 if (CWnd* main = AfxGetMainWnd())
                     main->PostMessage(WM_CLOSE, 0, 0);
             }
@@ -336,10 +303,7 @@ void CMyBrowserView::PlaceFrame(CPacket& packet) {
     m_frame->GetWindowRect(&r);
     if (packet.GetInt(QStringLiteral("CALL"), 0) > 0) {
         auto* reply = new CPacket(packet.GetText());
-        reply->SetInt(QStringLiteral("XX"), static_cast<int>(r.left));
-        reply->SetInt(QStringLiteral("YY"), static_cast<int>(r.top));
-        reply->SetInt(QStringLiteral("WW"), static_cast<int>(r.right - r.left));
-        reply->SetInt(QStringLiteral("HH"), static_cast<int>(r.bottom - r.top));
+        SetRectFields(*reply, r);
         reply->SetInt(QStringLiteral("CYCAPTION"), GetSystemMetrics(SM_CYCAPTION));
         reply->SetInt(QStringLiteral("CXFRAME"), GetSystemMetrics(SM_CXFRAME));
         reply->SetInt(QStringLiteral("CYFRAME"), GetSystemMetrics(SM_CYFRAME));
@@ -370,18 +334,9 @@ void CMyBrowserView::OpenSideWindow(CPacket& packet) {
 
     RECT r1;
     m_frame->GetWindowRect(&r1);
-    RECT r2 = r1;
-    OffsetRect(&r2, static_cast<int>(r1.right - GetSystemMetrics(SM_CXFRAME) - r1.left), 0);
     const RECT w = GetWorkArea();
-    if (r2.right > w.right) {
-        const int dx = static_cast<int>(w.right - r2.right);
-        OffsetRect(&r1, dx, 0);
-        OffsetRect(&r2, dx, 0);
-    }
-    copy.SetInt(QStringLiteral("XX"), static_cast<int>(r2.left));
-    copy.SetInt(QStringLiteral("YY"), static_cast<int>(r2.top));
-    copy.SetInt(QStringLiteral("WW"), static_cast<int>(r2.right - r2.left));
-    copy.SetInt(QStringLiteral("HH"), static_cast<int>(r2.bottom - r2.top));
+    const BesidePlacement place = PlaceBeside(r1, -GetSystemMetrics(SM_CXFRAME), w);
+    SetRectFields(copy, place.beside);
 
     // The main window may open a frame and link it to ours; ours must still
     // be there afterwards to make room for it.
@@ -390,8 +345,8 @@ void CMyBrowserView::OpenSideWindow(CPacket& packet) {
     ForwardToMainWindow(copy, SenderOf(frame));
     if (!IsWindow(frameWnd))
         return;
-    if (r1.left >= w.left)
-        frame->MoveWindow(r1, TRUE);
+    if (place.self.left >= w.left)
+        frame->MoveWindow(place.self, TRUE);
     frame->RecalcView();
 }
 
@@ -400,45 +355,36 @@ void CMyBrowserView::OpenSideWindow(CPacket& packet) {
 void CMyBrowserView::ApplyZoom(CPacket& packet) {
     if (packet.Contains(QStringLiteral("AUTOSCALE"))) {
         m_autoScale = packet.GetInt(QStringLiteral("AUTOSCALE"), 0);
-        if (m_autoScale == 0 && m_browser)
-            m_browser->GetHost()->SetZoomLevel(1.0);
+        if (m_autoScale == 0 && Browser())
+            Browser()->GetHost()->SetZoomLevel(1.0);
         return;
     }
     const double level =
         WideToDouble(packet.GetString(QStringLiteral("SCALE"), QStringLiteral("1")));
-    if (m_browser)
-        m_browser->GetHost()->SetZoomLevel(level);
+    if (Browser())
+        Browser()->GetHost()->SetZoomLevel(level);
 }
 
 // ---------------------------------------------------------------------------
 // Window messages.
 
 void CMyBrowserView::OnSize(UINT type, int cx, int cy) {
-    if (m_browser)
-        m_browser->GetHost()->NotifyMoveOrResizeStarted();
+    m_page.NotifyMoveOrResize();
     CWnd::OnSize(type, cx, cy);
     ResizeBrowser();
 }
 
 void CMyBrowserView::OnSizing(UINT edge, RECT* r) {
     CWnd::OnSizing(edge, r);
-    if (!m_browser)
+    if (!Browser())
         return;
-    CefRefPtr<CefBrowserHost> host = m_browser->GetHost();
-    if (HWND h = host->GetWindowHandle()) {
-        RECT client;
-        GetClientRect(&client);
-        HDWP hdwp = BeginDeferWindowPos(1);
-        hdwp = DeferWindowPos(hdwp, h, nullptr, client.left, client.top, client.right - client.left,
-                              client.bottom - client.top, SWP_NOZORDER);
-        EndDeferWindowPos(hdwp);
-    }
-    host->NotifyMoveOrResizeStarted();
+    m_page.FillClientArea();
+    m_page.NotifyMoveOrResize();
 }
 
 void CMyBrowserView::OnClose() {
-    if (m_browser)
-        m_browser->GetHost()->CloseBrowser(false);
+    if (Browser())
+        Browser()->GetHost()->CloseBrowser(false);
     CWnd::OnClose();
 }
 
@@ -462,8 +408,8 @@ void CMyBrowserView::OnTimer(UINT_PTR id) {
         OnQueueTick();
     } else if (id == TIMER_LOAD_WATCH) {
         KillTimer(TIMER_LOAD_WATCH);
-        if (m_browser && m_browser->IsLoading()) {
-            m_browser->Reload();
+        if (Browser() && Browser()->IsLoading()) {
+            Browser()->Reload();
             SetTimer(TIMER_LOAD_WATCH, 5000);
         }
     }
@@ -473,7 +419,7 @@ void CMyBrowserView::OnTimer(UINT_PTR id) {
 // One packet per tick, and none while the page loads: a page that has not
 // finished loading may not have its JSRecv yet.
 void CMyBrowserView::DeliverNextToPage() {
-    if (m_pageQueue.IsEmpty() || !m_browser || m_browser->IsLoading())
+    if (m_pageQueue.IsEmpty() || !Browser() || Browser()->IsLoading())
         return;
     void* head;
     {

@@ -12,6 +12,7 @@
 #include <deque>
 #include <mutex>
 
+#include "browser/PageHost.h"
 #include "engine/cef_browser.h"
 #include "framework/afxwin.h"
 
@@ -45,7 +46,7 @@ private:
     std::atomic<size_t> m_count{0};
 };
 
-class CMyBrowserView : public CWnd {
+class CMyBrowserView : public CWnd, private PageWindowDelegate {
 public:
     // Page delivery, every 100 ms, and the watch on a page that keeps loading.
     static constexpr UINT_PTR TIMER_PAGE_QUEUE = 50001;
@@ -67,7 +68,9 @@ public:
     // Queues a packet for the page; the view owns it from now on.
     void EnqueueForPage(CPacket* packet);
 
-    CefRefPtr<CefBrowser> m_browser;
+    // The view's browser; empty until the engine announced it.
+    const CefRefPtr<CefBrowser>& Browser() const { return m_page.Browser(); }
+
     CMyBrowserFrame* m_frame = nullptr;  // the frame around the view, not owned
     CPtrFIFO m_pageQueue;                // owned CPacket pointers, oldest first
     CefString m_url;                     // the address last given to Navigate
@@ -89,8 +92,8 @@ protected:
     void OnTimer(UINT_PTR id) override;
 
 private:
-    void OnBrowserCreated(CefBrowser* browser);
-    void DispatchPacket(CPacket& packet);
+    void OnPageArrived() override;
+    void OnPagePacket(CPacket& packet) override;
     void ExecuteCommand(CPacket& packet);
     void HideOrClose(CPacket& packet);
     void PlaceFrame(CPacket& packet);
@@ -99,4 +102,6 @@ private:
     void DeliverNextToPage();
     void StartQueueTicks();
     void OnQueueTick();
+
+    CPageHost m_page{*this, this};
 };

@@ -1,6 +1,7 @@
 #include "browser/WindowCommands.h"
 
 #include "framework/afxwin.h"
+#include "packet/Fields.h"
 #include "packet/Packet.h"
 #include "packet/Vocabulary.h"
 #include "platform/shell.h"
@@ -49,11 +50,9 @@ void CallJSVer(const CefRefPtr<CefBrowser>& page) {
 }  // namespace
 
 void PlaceWindowFromPacket(HWND window, CPacket& packet, const RECT& defaults, UINT flags) {
-    const int x = packet.GetInt(QStringLiteral("XX"), static_cast<int>(defaults.left));
-    const int y = packet.GetInt(QStringLiteral("YY"), static_cast<int>(defaults.top));
-    const int cx = packet.GetInt(QStringLiteral("WW"), static_cast<int>(defaults.Width()));
-    const int cy = packet.GetInt(QStringLiteral("HH"), static_cast<int>(defaults.Height()));
-    SetWindowPos(window, nullptr, x, y, cx, cy, flags);
+    const RECT r = RectFromFields(packet, defaults);
+    SetWindowPos(window, nullptr, static_cast<int>(r.left), static_cast<int>(r.top),
+                 static_cast<int>(r.right - r.left), static_cast<int>(r.bottom - r.top), flags);
 }
 
 bool RunWindowCommand(const WindowCommandRules& rules, HWND window,

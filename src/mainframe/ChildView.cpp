@@ -1,7 +1,5 @@
 #include "mainframe/ChildView.h"
 
-#include "shared/Messages.h"
-
 CChildView::CChildView() = default;
 CChildView::~CChildView() = default;
 
@@ -16,23 +14,12 @@ BOOL CChildView::PreCreateWindow(CREATESTRUCT& cs) {
 }
 
 LRESULT CChildView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_APP_BROWSER_CREATED) {
-        m_browser = reinterpret_cast<CefBrowser*>(lParam);
+    if (m_page.HandleMessage(message, wParam, lParam))
         return 0;
-    }
     return CWnd::WindowProc(message, wParam, lParam);
 }
 
 void CChildView::OnSize(UINT type, int cx, int cy) {
-    if (m_browser) {
-        if (HWND h = m_browser->GetHost()->GetWindowHandle()) {
-            RECT r;
-            GetClientRect(&r);
-            HDWP pos = BeginDeferWindowPos(1);
-            pos = DeferWindowPos(pos, h, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
-                                 SWP_NOZORDER);
-            EndDeferWindowPos(pos);
-        }
-    }
+    m_page.FillClientArea();
     CWnd::OnSize(type, cx, cy);
 }

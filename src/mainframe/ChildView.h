@@ -2,14 +2,15 @@
 // like every browser host would, though none is created in it.
 #pragma once
 
-#include "engine/cef_browser.h"
+#include "browser/PageHost.h"
 #include "framework/afxwin.h"
 
 class CChildView : public CWnd {
 public:
     CChildView();
     ~CChildView() override;
-    CefRefPtr<CefBrowser> m_browser;
+    // The browser announced to the view; empty until then.
+    const CefRefPtr<CefBrowser>& Browser() const { return m_page.Browser(); }
 
 protected:
     BOOL PreCreateWindow(CREATESTRUCT& cs) override;
@@ -17,4 +18,8 @@ protected:
     void OnSize(UINT type, int cx, int cy) override;
     void OnPaint() override {}
     BOOL OnEraseBkgnd(CDC*) override { return TRUE; }
+
+private:
+    // Takes no packets: one posted here is deleted unread.
+    CPageHost m_page{*this, nullptr};
 };

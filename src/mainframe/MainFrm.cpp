@@ -5,8 +5,8 @@
 
 #include "browser/MyBrowser.h"
 #include "browser/MyBrowserFrame.h"
+#include "packet/Fields.h"
 #include "packet/Vocabulary.h"
-#include "platform/IniFile.h"
 #include "platform/activation.h"
 #include "platform/address.h"
 #include "platform/autostart.h"
@@ -14,6 +14,7 @@
 #include "platform/instance.h"
 #include "shared/Forwarding.h"
 #include "shared/Messages.h"
+#include "shared/Settings.h"
 #include "shared/ShellApp.h"
 #include "shared/WorkArea.h"
 #include "update/Updater.h"
@@ -22,12 +23,10 @@ namespace {
 constexpr UINT_PTR TIMER_START_MAIN_CHAT = 50000;
 
 CString IniString(const char* key, const CString& def) {
-    return GetPrivateProfileStringW(QStringLiteral("APP"), QString::fromLatin1(key), def, 512,
-                                    ShellApp().m_iniPath);
+    return AppSetting(QString::fromLatin1(key), def);
 }
 int IniInt(const char* key, int def) {
-    return GetPrivateProfileIntW(QStringLiteral("APP"), QString::fromLatin1(key), def,
-                                 ShellApp().m_iniPath);
+    return AppSettingInt(QString::fromLatin1(key), def);
 }
 
 // Whether the window a page asks for opens on a web address (an absent URL
@@ -40,7 +39,7 @@ bool OpensWebAddress(CPacket& packet) {
 
 CMainFrame::CMainFrame()
     : m_alarmSettings(std::make_unique<CPacket>(ShellApp().GetProfileString(
-          QStringLiteral("ALARM"), QStringLiteral("CFG"), QStringLiteral("<PKT></PKT>")))) {}
+          QStringLiteral("ALARM"), QStringLiteral("CFG"), kEmptyPacketText))) {}
 
 CMainFrame::~CMainFrame() = default;
 
@@ -50,9 +49,8 @@ BOOL CMainFrame::PreCreateWindow(CREATESTRUCT& cs) {
     RECT desktop;
     ::GetWindowRect(GetDesktopWindow(), &desktop);
     CPacket& params = ShellApp().m_params;
-    const CString className =
-        params.GetString(QStringLiteral("CLSNM"), QStringLiteral("VelkAppClass"));
-    const CString windowName = params.GetString(QStringLiteral("WINNM"), QStringLiteral("VelkApp"));
+    const CString className = params.GetString(QStringLiteral("CLSNM"), kDefaultClassName);
+    const CString windowName = params.GetString(QStringLiteral("WINNM"), kDefaultWindowName);
     cs.cx = 100;
     cs.cy = 100;
     cs.x = static_cast<int>((desktop.right - 100) / 2);
@@ -78,7 +76,7 @@ int CMainFrame::OnCreate(CREATESTRUCT* cs) {
                           AFX_IDW_PANE_FIRST)) {
         return -1;
     }
-    const CString tip = IniString("WINTIT", QStringLiteral("벨크"));
+    const CString tip = WindowTitleSetting();
     if (!m_trayIcon.AddIcon(this, WM_APP_TRAY_NOTIFY, tip))
         return -1;
     m_trayIcon.SetAppIcon();
@@ -92,7 +90,7 @@ int CMainFrame::OnCreate(CREATESTRUCT* cs) {
     // window's coming forward completes.
     const HWND self = m_hWnd;
     platform::ListenForInstances(
-        ShellApp().m_params.GetString(QStringLiteral("CLSNM"), QStringLiteral("VelkAppClass")),
+        ShellApp().m_params.GetString(QStringLiteral("CLSNM"), kDefaultClassName),
         [self](const platform::InstanceRequest& request) {
             const CString startupId = QString::fromUtf8(request.startupId);
             const auto id = reinterpret_cast<LPARAM>(&startupId);
@@ -231,7 +229,7 @@ CMyBrowserFrame* CMainFrame::GetMainChatFrame(ChatFrameMode mode) {
     if (mode == FindOnly)
         return nullptr;
 
-    const CString title = IniString("WINTIT", QStringLiteral("벨크"));
+    const CString title = WindowTitleSetting();
     const CString startUrl = IniString("STARTURL", QStringLiteral("about:blank"));
     const CString xx = IniString("XX", QStringLiteral("C"));
     const CString yy = IniString("YY", QStringLiteral("C"));
@@ -252,10 +250,10 @@ CMyBrowserFrame* CMainFrame::GetMainChatFrame(ChatFrameMode mode) {
     packet->AddString(QStringLiteral("URL"), p.GetString(QStringLiteral("URL"), startUrl));
     packet->AddInt(QStringLiteral("LMIW"), p.GetInt(QStringLiteral("LMIW"), lmw));
     packet->AddInt(QStringLiteral("LMIH"), p.GetInt(QStringLiteral("LMIH"), lmh));
-    packet->AddInt(QStringLiteral("WW"), p.GetInt(QStringLiteral("WW"), ww));
-    packet->AddInt(QStringLiteral("HH"), p.GetInt(QStringLiteral("HH"), hh));
-    packet->AddString(QStringLiteral("XX"), p.GetString(QStringLiteral("XX"), xx));
-    packet->AddString(QStringLiteral("YY"), p.GetString(QStringLiteral("YY"), yy));
+    packet->AddInt(field::kWidth, p.GetInt(field::kWidth, ww));
+    packet->AddInt(field::kHeight, p.GetInt(field::kHeight, hh));
+    packet->AddString(field::kLeft, p.GetString(field::kLeft, xx));
+    packet->AddString(field::kTop, p.GetString(field::kTop, yy));
     packet->AddInt(QStringLiteral("XGAP"), p.GetInt(QStringLiteral("XGAP"), xgap));
     packet->AddInt(QStringLiteral("YGAP"), p.GetInt(QStringLiteral("YGAP"), ygap));
     packet->AddInt(QStringLiteral("BORDERCOLOR"),
@@ -373,16 +371,14 @@ void CMainFrame::OpenOrPlaceChatFrame(CPacket& packet, LPARAM sender) {
         RECT r;
         target->GetWindowRect(&r);
         // Computed wide: the values come from pages and may be anything.
-        auto fit = [](long long v) {
-            return static_cast<LONG>(std::clamp<long long>(v, INT_MIN, INT_MAX));
-        };
-        const int x = packet.GetInt(QStringLiteral("XX"), static_cast<int>(r.left));
-        const int y = packet.GetInt(QStringLiteral("YY"), static_cast<int>(r.top));
-        const int w = packet.GetInt(QStringLiteral("WW"),
-                                    static_cast<int>(fit(r.right - static_cast<long long>(x))));
-        const int h = packet.GetInt(QStringLiteral("HH"),
-                                    static_cast<int>(fit(r.bottom - static_cast<long long>(y))));
-        const RECT n{x, y, fit(static_cast<long long>(x) + w), fit(static_cast<long long>(y) + h)};
+        const int x = packet.GetInt(field::kLeft, static_cast<int>(r.left));
+        const int y = packet.GetInt(field::kTop, static_cast<int>(r.top));
+        const int w = packet.GetInt(
+            field::kWidth, static_cast<int>(ClampToInt(r.right - static_cast<long long>(x))));
+        const int h = packet.GetInt(
+            field::kHeight, static_cast<int>(ClampToInt(r.bottom - static_cast<long long>(y))));
+        const RECT n{x, y, ClampToInt(static_cast<long long>(x) + w),
+                     ClampToInt(static_cast<long long>(y) + h)};
         target->Navigate(packet.GetString(QStringLiteral("URL"), QString()));
         RECT work = GetWorkArea();
         InflateRect(&work, 5, 5);
@@ -446,15 +442,13 @@ void CMainFrame::OnRefresh() {
     if (!frame)
         return;
     RevealMainChat();
-    if (frame->m_view.m_browser)
-        frame->m_view.m_browser->Reload();
+    if (frame->m_view.Browser())
+        frame->m_view.Browser()->Reload();
 }
 
 void CMainFrame::OnExit() {
-    const CString title = IniString("WINTIT", QStringLiteral("VelkApp"));
-    const CString question = QStringLiteral("%1 를 종료하시겠습니까?").arg(title);
     const std::shared_ptr<bool> alive = AliveToken();
-    if (AfxMessageBox(question, MB_YESNO) != IDYES || !*alive)
+    if (AfxMessageBox(EndQuestion(), MB_YESNO) != IDYES || !*alive)
         return;
     EndApplication();
 }

@@ -851,7 +851,7 @@ TEST_F(BrowserViewTest, SecondBrowserReplacesTheFirstAndRestartsTheWatch) {
     CefRefPtr<FakeBrowser> first = Attach(frame);
     clock.Advance(3000);
     CefRefPtr<FakeBrowser> second = Attach(frame);
-    EXPECT_EQ(frame->m_view.m_browser.get(), static_cast<CefBrowser*>(second.get()));
+    EXPECT_EQ(frame->m_view.Browser().get(), static_cast<CefBrowser*>(second.get()));
     first->loading = true;
     second->loading = true;
     clock.Advance(4999);  // 5000 ms after the second arrived, less one

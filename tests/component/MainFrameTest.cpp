@@ -242,7 +242,7 @@ protected:
         browser->client = app.m_clientApp->m_handler;
         browser->url = kPage + "chat.html";
         browser->AnnounceCreated();
-        EXPECT_EQ(frame->m_view.m_browser.get(), static_cast<CefBrowser*>(browser.get()));
+        EXPECT_EQ(frame->m_view.Browser().get(), static_cast<CefBrowser*>(browser.get()));
         browserWindows.push_back(std::move(window));
         return browser;
     }
@@ -356,7 +356,7 @@ TEST_F(MainFrameTest, ClientViewIsTheOnlyChildAndHostsABrowserLikeEveryHost) {
     RECT client;
     view->GetClientRect(&client);
     EXPECT_EQ(client, (RECT{0, 0, 100, 100}));
-    EXPECT_FALSE(view->m_browser);
+    EXPECT_FALSE(view->Browser());
 
     // A browser announced to the view is kept and follows the view's size.
     CWnd browserWnd;
@@ -365,7 +365,7 @@ TEST_F(MainFrameTest, ClientViewIsTheOnlyChildAndHostsABrowserLikeEveryHost) {
     CefRefPtr<FakeBrowser> browser = FakeBrowser::Create(browserWnd.m_hWnd);
     EXPECT_EQ(view->SendMessage(WM_APP_BROWSER_CREATED, 1, reinterpret_cast<LPARAM>(browser.get())),
               0);
-    EXPECT_EQ(view->m_browser.get(), static_cast<CefBrowser*>(browser.get()));
+    EXPECT_EQ(view->Browser().get(), static_cast<CefBrowser*>(browser.get()));
     view->MoveWindow(RECT{0, 0, 80, 60});
     RECT r;
     browserWnd.GetClientRect(&r);

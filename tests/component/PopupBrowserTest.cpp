@@ -267,7 +267,7 @@ TEST_F(PopupBrowserTest, BrowserWindowFollowsThePopupsSize) {
     ObservedPopup* popup = Open("");
     clock.Advance(100);
     CefRefPtr<FakeBrowser> browser = Attach(popup);
-    ASSERT_EQ(popup->m_browser.get(), browser.get());
+    ASSERT_EQ(popup->Browser().get(), browser.get());
     popup->MoveWindow(RECT{100, 100, 400, 350}, TRUE);
     EXPECT_EQ(WindowRect(browserWindows[0].get()), (RECT{100, 100, 400, 350}));
 }
