@@ -54,8 +54,8 @@ bool EnginePage::acceptNavigationRequest(const QUrl& url, NavigationType, bool i
                      url.toString(QUrl::FullyEncoded).toUtf8().constData());
         return false;
     }
-    if (m_browser && m_browser->Group())
-        m_browser->Group()->Navigation(m_browser, url, isMainFrame);
+    if (m_browser)
+        m_browser->NavigationAccepted(url, isMainFrame);
     return true;
 }
 

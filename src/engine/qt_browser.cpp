@@ -192,6 +192,16 @@ void QtBrowser::Notify(CefRefPtr<H> (CefClient::*getter)(), F&& call) {
     QueueCallback([handler, call = std::forward<F>(call)] { call(handler); });
 }
 
+void QtBrowser::NavigationAccepted(const QUrl& url, bool isMainFrame) {
+    if (m_group)
+        m_group->Navigation(this, url, isMainFrame);
+    // A load that replaces one still running gets no start report of its
+    // own from the engine, only the end of the last: the top frame's
+    // navigation is what says that the document asked for is on its way.
+    if (isMainFrame)
+        m_startedSinceLoadUrl = true;
+}
+
 void QtBrowser::OnLoadingChanged(const QWebEngineLoadingInfo& info) {
     CefRefPtr<QtBrowser> self(this);
     const bool back = CanGoBack();

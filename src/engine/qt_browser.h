@@ -76,6 +76,10 @@ public:
     DocumentGroup* Group() const { return m_group.get(); }
     QString TopAddress() const { return m_group ? m_group->TopAddress(this) : QString(); }
 
+    // The engine accepted a navigation of one of the page's frames (its
+    // redirects included) to `url`.
+    void NavigationAccepted(const QUrl& url, bool isMainFrame);
+
     // For the engine's own windows.
     QWebEnginePage* Page() const { return m_page; }
     EngineView* View() const { return m_view; }

@@ -148,6 +148,16 @@ class BridgeTest(unittest.TestCase):
         self.assertEqual([t for t in packets if t.startswith("frame:cross")],
                          [f"frame:cross:{i}" for i in range(3)])
 
+    def test_a_script_asked_for_while_a_load_replaces_a_running_one_runs_in_the_new_page(self):
+        # The engine reports no second start for a load that replaces one
+        # still running, only the end of the last.
+        self.host.start_on(server.url("slow/4000/frame.html?name=first"))
+        self.host.wait_for_packet(lambda t: t == "<PKT><GBN>9011</GBN></PKT>")
+        self.host.command("load " + server.url("frame.html?name=second"))
+        self.host.command('js Zunta.jsPacket("asked-during-the-load:" + location.search)')
+        self.host.wait_for_packet(lambda t: t.startswith("asked-during-the-load:"))
+        self.assertIn("asked-during-the-load:?name=second", self.host.packets())
+
 
 if __name__ == "__main__":
     unittest.main()
