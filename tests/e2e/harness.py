@@ -149,8 +149,9 @@ class Display:
         return tuple(int(v) for v in out.split("=", 1)[1].split(",")[:4])
 
     def screenshot(self, path):
-        subprocess.run(["import", "-window", "root", path], env=self.env(),
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        """Writes the screen to `path`; true if it could."""
+        return subprocess.run(["import", "-window", "root", path], env=self.env(),
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0
 
     def stop(self):
         for p in reversed(self.procs):
@@ -266,6 +267,45 @@ class Program:
         shutil.rmtree(self.root, ignore_errors=True)
 
 
+def descendants(pid):
+    """Every process under `pid`: its children, theirs, and so on."""
+    children = {}
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open(f"/proc/{entry}/stat") as f:
+                ppid = int(f.read().rsplit(")", 1)[1].split()[1])
+        except (OSError, ValueError, IndexError):
+            continue
+        children.setdefault(ppid, []).append(int(entry))
+    found, todo = [], [pid]
+    while todo:
+        for child in children.get(todo.pop(), []):
+            found.append(child)
+            todo.append(child)
+    return found
+
+
+def renderers(pid):
+    """The engine's renderer processes under `pid`."""
+    out = []
+    for p in descendants(pid):
+        try:
+            with open(f"/proc/{p}/cmdline", "rb") as f:
+                if b"--type=renderer" in f.read():
+                    out.append(p)
+        except OSError:
+            pass
+    return out
+
+
+def kill(pids):
+    """Ends the processes at once, as a crash would."""
+    for pid in pids:
+        os.kill(pid, signal.SIGKILL)
+
+
 def module_fixture(module_name, bus=False, **display_args):
     """The setUpModule and tearDownModule of a test module that needs a
     display (Display's arguments) and a page server, which they make and
@@ -296,40 +336,67 @@ RECORDER = os.environ.get("VELK_XRECORDER") or os.path.join(
 
 
 class XRecorder:
-    """velk_xrecorder on a display: what the X server did to windows, in
-    order, each line split into words without the time, with marks set by
-    the test."""
+    """velk_xrecorder on a display, started and ready: what the X server did
+    to windows, in order, each line split into words without the time (its
+    time, on the monotonic clock in milliseconds, in `times`), with marks set
+    by the test."""
 
     def __init__(self, display):
         import threading
         self.display = display
-        self.lines = []
+        self.lines, self.times = [], []
         self.proc = subprocess.Popen([RECORDER], env=display.env(), stdout=subprocess.PIPE,
                                      stderr=subprocess.DEVNULL)
         threading.Thread(target=self._read, daemon=True).start()
+        deadline = time.time() + 30
+        while ["READY"] not in self.lines:
+            if self.proc.poll() is not None or time.time() > deadline:
+                self.stop()
+                raise AssertionError("the window recorder did not start")
+            time.sleep(0.05)
 
     def _read(self):
         for raw in self.proc.stdout:
-            self.lines.append(raw.decode("utf-8", "replace").split()[1:])
+            # Split at single spaces: a title, the last field, keeps its own.
+            ms, *words = raw.decode("utf-8", "replace").rstrip("\n").split(" ")
+            self.times.append(int(ms))
+            self.lines.append(words)
 
     def mark(self, prog, text):
         """Waits until every event the server made before now is recorded."""
-        prog.wait_for(lambda: ["READY"] in self.lines, what="the recorder to start")
         subprocess.run(["xprop", "-root", "-f", "_VELK_REC_MARK", "8s", "-set", "_VELK_REC_MARK",
                         text], env=self.display.env(), check=True)
         prog.wait_for(lambda: ["MARK", text] in self.lines, what=f"the recorder's mark {text!r}")
 
-    def between(self, first, last, wid):
-        """The lines about `wid` from the mark `first` to the mark `last`
-        (or to now)."""
+    def between(self, first, last, wid=None):
+        """The lines (about `wid`, if given) from the mark `first` to the mark
+        `last` (or to now)."""
         lines = list(self.lines)
         end = lines.index(["MARK", last]) if last else len(lines)
-        lines = lines[lines.index(["MARK", first]):end]
-        return [ln for ln in lines if len(ln) > 1 and ln[0] != "MARK" and int(ln[1], 16) == wid]
+        lines = lines[lines.index(["MARK", first]) if first else 0:end]
+        return [ln for ln in lines
+                if window(ln) is not None and (wid is None or window(ln) == wid)]
+
+    def first(self, kind, wid):
+        """The time of the first line `kind` about `wid`, or None."""
+        return next((self.times[i] for i, ln in enumerate(list(self.lines))
+                     if ln[0] == kind and window(ln) == wid), None)
 
     def stop(self):
         self.proc.kill()
         self.proc.wait()
+
+
+def window(line):
+    """The window a recorded line is about, or None."""
+    return int(line[1], 16) if len(line) > 1 and line[0] != "MARK" else None
+
+
+def field(line, name):
+    """The value of a field of a recorded line; a title ("name") is the rest
+    of the line."""
+    i = next(i for i, w in enumerate(line) if w.startswith(name + "="))
+    return " ".join(line[i:] if name == "name" else line[i:i + 1])[len(name) + 1:]
 
 
 class ProgramTest(unittest.TestCase):

@@ -7,6 +7,48 @@ import sys
 import unittest
 
 here = os.path.dirname(os.path.abspath(__file__))
+# Where each failure's screenshot is kept, in the tree's output folder.
+FAILURES = os.path.join(os.path.dirname(os.path.dirname(here)), "out", "e2e-failures")
+
+
+class ScreenshotOnFailure(unittest.TextTestResult):
+    """Keeps a screenshot of the test's display for each failure and error
+    (unittest reports one as it happens, before the tear-down ends the
+    program) as FAILURES/<test id>.png, and names the file in the report."""
+
+    def __init__(self, *args, **kwargs):
+        super().__init__(*args, **kwargs)
+        self.shots = {}
+
+    def addFailure(self, test, err):
+        super().addFailure(test, err)
+        self.shoot(test, self.failures)
+
+    def addError(self, test, err):
+        super().addError(test, err)
+        self.shoot(test, self.errors)
+
+    def addSubTest(self, test, subtest, err):
+        super().addSubTest(test, subtest, err)
+        if err is not None:
+            self.shoot(test, self.failures if issubclass(err[0], test.failureException)
+                       else self.errors)
+
+    def shoot(self, test, reported):
+        # The display of the test's program, else of its class or module.
+        display = next((d for d in (getattr(getattr(test, "prog", None), "display", None),
+                                    getattr(test, "display", None),
+                                    getattr(sys.modules.get(type(test).__module__), "display",
+                                            None))
+                        if getattr(d, "name", None)), None)
+        if display is None:
+            return
+        n = self.shots[test.id()] = self.shots.get(test.id(), 0) + 1
+        path = os.path.join(FAILURES, test.id() + (f".{n}" if n > 1 else "") + ".png")
+        os.makedirs(FAILURES, exist_ok=True)
+        if display.screenshot(path):
+            failed, text = reported[-1]
+            reported[-1] = (failed, f"{text}screenshot at the failure: {path}\n")
 
 
 def main():
@@ -23,10 +65,13 @@ def main():
     if args.pattern:
         loader.testNamePatterns = [f"*{args.pattern}*"]
     suite = loader.discover(here, pattern="test_*.py", top_level_dir=here)
-    result = unittest.TextTestRunner(verbosity=2).run(suite)
-    failed = len(result.failures) + len(result.errors)
-    passed = result.testsRun - failed - len(result.skipped)
-    line = f"e2e: {passed} passed, {failed} failed"
+    result = unittest.TextTestRunner(verbosity=2, resultclass=ScreenshotOnFailure).run(suite)
+    # Each test that failed once, however many of its subtests did; a
+    # fixture's error counts as failed but not as run.
+    failed = {getattr(t, "test_case", t) for t, _ in result.failures + result.errors}
+    passed = (result.testsRun - len(result.skipped) -
+              sum(isinstance(t, unittest.TestCase) for t in failed))
+    line = f"e2e: {passed} passed, {len(failed)} failed"
     if result.skipped:
         line += f", {len(result.skipped)} skipped"
     print(line)

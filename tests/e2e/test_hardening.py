@@ -9,16 +9,13 @@ import re
 import signal
 import socket
 import subprocess
-import threading
 import time
 import unittest
 
-from harness import Program, ProgramTest, XRecorder, module_fixture
-from test_renderer import renderers
+from harness import Program, ProgramTest, XRecorder, kill, module_fixture, renderers
 
 display = None
 server = None
-
 
 
 setUpModule, tearDownModule = module_fixture(__name__)
@@ -165,20 +162,6 @@ class SharedClassNameTest(unittest.TestCase):
         self.assertEqual(len(display.windows_named("^벨크$", visible_only=True)), 1)
 
 
-class WindowRecorder(XRecorder):
-    """The X server's unmapping and destruction of windows on the test
-    display."""
-
-    def __init__(self):
-        super().__init__(display)
-
-    def left_screen(self, wid, since):
-        """The unmapping and destruction of `wid` after the mark `since`."""
-        lines = self.lines[self.lines.index(["MARK", since]):]
-        return [ln[0] for ln in lines if ln[0] in ("UNMAP", "DESTROY") and int(ln[1], 16) == wid]
-
-
-
 class PopupRendererLossTest(ProgramTest):
     def test_an_alarm_popup_stays_on_screen_and_its_page_comes_back_with_its_bridge(self):
         with open(os.path.join(self.prog.dir, "app.ini"), "w", encoding="utf-8") as f:
@@ -197,11 +180,10 @@ class PopupRendererLossTest(ProgramTest):
         popup_renderers = set(renderers(self.prog.proc.pid)) - chat_renderers
         self.assertTrue(popup_renderers, "the popup's page has no renderer of its own")
 
-        recorder = WindowRecorder()
+        recorder = XRecorder(display)
         try:
             recorder.mark(self.prog, "kill")
-            for pid in popup_renderers:
-                os.kill(pid, signal.SIGKILL)
+            kill(popup_renderers)
             self.prog.wait_for(lambda: len(server.reports_of("loaded", popup)) == 2,
                                what="the popup's page loaded again")
             # Its bridge works: the popup's page opens a chat window.
@@ -218,7 +200,8 @@ class PopupRendererLossTest(ProgramTest):
             self.assertEqual(len(server.reports_of("loaded", self.page)), 1)
             # The popup never left the screen: the same X window, mapped all along.
             recorder.mark(self.prog, "end")
-            self.assertEqual(recorder.left_screen(wid, "kill"), [])
+            self.assertEqual([ln[0] for ln in recorder.between("kill", None, wid)
+                              if ln[0] in ("UNMAP", "DESTROY")], [])
             self.assertEqual(display.windows_named("^알림 시험$", visible_only=True), [wid])
         finally:
             recorder.stop()
@@ -243,8 +226,7 @@ class TwoPagesRendererLossTest(ProgramTest):
                                what=f"load {load - 1} of {p}")
         victims = renderers(self.prog.proc.pid)
         self.assertTrue(victims)
-        for pid in victims:
-            os.kill(pid, signal.SIGKILL)
+        kill(victims)
         for p in pages:
             self.prog.wait_for(lambda: len(server.reports_of("bridge", p)) >= load,
                                what=f"load {load} of {p}")

@@ -16,7 +16,7 @@ import time
 import unittest
 import xml.etree.ElementTree as ET
 
-from harness import BAD_OUTPUT, BINARY, Display, PageServer, Program, ProgramTest
+from harness import BAD_OUTPUT, BINARY, Program, ProgramTest, module_fixture
 
 APP_ID = "kr.velk.VelkSTKApp"
 ICON_SIZES = (16, 24, 32, 48, 64, 128, 256)
@@ -26,8 +26,11 @@ server = None
 prefix = None
 
 
+set_up_display, tear_down_display = module_fixture(__name__)
+
+
 def setUpModule():
-    global display, server, prefix
+    global prefix
     prefix = tempfile.mkdtemp(prefix="velk-install-")
     build = os.path.dirname(BINARY)
     r = subprocess.run(["cmake", "--install", build, "--prefix", prefix],
@@ -35,15 +38,11 @@ def setUpModule():
     if r.returncode != 0:
         shutil.rmtree(prefix, ignore_errors=True)
         raise RuntimeError(f"cmake --install {build} failed:\n{r.stdout}{r.stderr}")
-    display = Display().start()
-    server = PageServer()
+    set_up_display()
 
 
 def tearDownModule():
-    if server:
-        server.stop()
-    if display:
-        display.stop()
+    tear_down_display()
     shutil.rmtree(prefix, ignore_errors=True)
 
 

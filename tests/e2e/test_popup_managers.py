@@ -17,16 +17,12 @@ import time
 import unittest
 import urllib.request
 
-from harness import Display, PageServer, Program, XRecorder, free_port
+from harness import Display, PageServer, Program, XRecorder, field, free_port
 
 DEMO = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "demo", "server.py")
 
 TITLE = "알림 시험"  # the popup page's title, which the window takes
 WIDTH, HEIGHT, STEPS = 220, 180, 5
-
-
-def field(line, name):
-    return next(w.split("=", 1)[1] for w in line if w.startswith(name + "="))
 
 
 def places(lines):

@@ -2,11 +2,9 @@
 loaded again and its bridge answers; after three losses in a minute a short
 page says that it stopped and offers to load it again."""
 
-import os
-import signal
 import unittest
 
-from harness import ProgramTest, module_fixture
+from harness import ProgramTest, kill, module_fixture, renderers
 
 display = None
 server = None
@@ -15,42 +13,9 @@ server = None
 setUpModule, tearDownModule = module_fixture(__name__)
 
 
-def descendants(pid):
-    children = {}
-    for entry in os.listdir("/proc"):
-        if not entry.isdigit():
-            continue
-        try:
-            with open(f"/proc/{entry}/stat") as f:
-                ppid = int(f.read().rsplit(")", 1)[1].split()[1])
-        except (OSError, ValueError, IndexError):
-            continue
-        children.setdefault(ppid, []).append(int(entry))
-    found, todo = [], [pid]
-    while todo:
-        for child in children.get(todo.pop(), []):
-            found.append(child)
-            todo.append(child)
-    return found
-
-
-def renderers(pid):
-    out = []
-    for p in descendants(pid):
-        try:
-            with open(f"/proc/{p}/cmdline", "rb") as f:
-                if b"--type=renderer" in f.read():
-                    out.append(p)
-        except OSError:
-            pass
-    return out
-
-
 class RendererLossTest(ProgramTest):
     def kill_renderers(self):
-        victims = self.prog.wait_for(lambda: renderers(self.prog.proc.pid), what="a renderer")
-        for p in victims:
-            os.kill(p, signal.SIGKILL)
+        kill(self.prog.wait_for(lambda: renderers(self.prog.proc.pid), what="a renderer"))
 
     def loads(self):
         return len(server.reports_of("loaded", self.page))

@@ -6,18 +6,11 @@ import random
 import signal
 import unittest
 
-from harness import Display, Program
+from harness import Program, module_fixture
 
 display = None
 
-
-def setUpModule():
-    global display
-    display = Display().start()
-
-
-def tearDownModule():
-    display.stop()
+setUpModule, tearDownModule = module_fixture(__name__)
 
 
 class StartupTest(unittest.TestCase):

@@ -4,55 +4,19 @@ the main chat window at least 100 ms later, its page asked for at least
 engine may prepare itself meanwhile, but nothing of it may show earlier or
 fetch anything ahead of time."""
 
-import os
-import subprocess
-import threading
-
-from harness import ProgramTest, module_fixture
+from harness import ProgramTest, XRecorder, module_fixture
 
 display = None
 server = None
 
-RECORDER = os.environ.get("VELK_XRECORDER") or os.path.join(
-    os.path.dirname(os.environ.get("VELK_HOST", "")), "velk_xrecorder")
-
-
 setUpModule, tearDownModule = module_fixture(__name__)
-
-
-class TimedRecorder:
-    """velk_xrecorder's CREATE and MAP events with their monotonic times."""
-
-    def __init__(self):
-        self.events = []  # (ms, kind, wid)
-        self.proc = subprocess.Popen([RECORDER], env=display.env(), stdout=subprocess.PIPE,
-                                     stderr=subprocess.DEVNULL)
-        self.ready = threading.Event()
-        threading.Thread(target=self._read, daemon=True).start()
-        if not self.ready.wait(30):
-            raise AssertionError("the window recorder did not start")
-
-    def _read(self):
-        for raw in self.proc.stdout:
-            ms, kind, *rest = raw.decode("utf-8", "replace").split()
-            if kind == "READY":
-                self.ready.set()
-            elif kind in ("CREATE", "MAP"):
-                self.events.append((int(ms), kind, int(rest[0], 16)))
-
-    def first(self, kind, wid):
-        return next((ms for ms, k, w in list(self.events) if k == kind and w == wid), None)
-
-    def stop(self):
-        self.proc.kill()
-        self.proc.wait()
 
 
 class StartupOrderTest(ProgramTest):
     page_prefix = "o"
 
     def test_windows_timers_and_page_come_in_their_order(self):
-        recorder = TimedRecorder()
+        recorder = XRecorder(display)
         try:
             page = f"chat_test.html?id={self.page}"
             self.prog.start(f"velk://url={server.url(page)}")

@@ -5,19 +5,13 @@ that leaves the other windows working, and what a frame shows at its edges
 
 import contextlib
 import os
-import signal
 import subprocess
-import threading
-import time
 import unittest
 
-from harness import Program, ProgramTest, module_fixture
+from harness import Program, ProgramTest, XRecorder, field, module_fixture, window
 
 display = None
 server = None
-
-RECORDER = os.environ.get("VELK_XRECORDER") or os.path.join(
-    os.path.dirname(os.environ.get("VELK_HOST", "")), "velk_xrecorder")
 
 RED, BLUE, GREEN, YELLOW = (255, 0, 0), (0, 0, 255), (0, 255, 0), (255, 255, 0)
 FRAME = 4  # the frame metrics SM_CXFRAME and SM_CYFRAME of the platform layer
@@ -39,77 +33,28 @@ def screen_pixels():
     return lambda x, y: tuple(data[(y * display.width + x) * 3:][:3])
 
 
-class WindowRecorder:
-    """velk_xrecorder on the test display: the life of every window
-    (creation, mapping, unmapping, reparenting, destruction) in the order
-    the X server produced it, with owner, class and title read at mapping."""
-
-    def __init__(self):
-        self.events = []  # (kind, wid or None, {field: value} or mark text)
-        self.lock = threading.Lock()
-        self.proc = subprocess.Popen([RECORDER], env=display.env(), stdout=subprocess.PIPE,
-                                     stderr=subprocess.DEVNULL)
-        threading.Thread(target=self._read, daemon=True).start()
-        self._wait(lambda: self._find("READY"), "the recorder to start")
-
-    def _read(self):
-        for raw in self.proc.stdout:
-            _, kind, *rest = raw.decode("utf-8", "replace").rstrip("\n").split(" ", 2)
-            rest = rest[0] if rest else ""
-            if kind == "MARK":
-                event = (kind, None, rest)
-            else:
-                wid, _, fields = rest.partition(" ")
-                fields, _, name = fields.partition(" name=")
-                info = dict(f.split("=", 1) for f in fields.split() if "=" in f)
-                info["name"] = name
-                event = (kind, int(wid, 16) if wid else None, info)
-            with self.lock:
-                self.events.append(event)
-
-    def _find(self, kind, text=None):
-        with self.lock:
-            return next((i for i, e in enumerate(self.events)
-                         if e[0] == kind and (text is None or e[2] == text)), None)
-
-    def _wait(self, predicate, what, timeout=30):
-        deadline = time.time() + timeout
-        while time.time() < deadline:
-            value = predicate()
-            if value is not None:
-                return value
-            if self.proc.poll() is not None:
-                raise AssertionError(f"the recorder ended while waiting for {what}")
-            time.sleep(0.05)
-        raise AssertionError(f"timed out waiting for {what}")
-
-    def mark(self, text):
-        """The number of events that the X server produced before now."""
-        subprocess.run(["xprop", "-root", "-f", "_VELK_REC_MARK", "8s", "-set", "_VELK_REC_MARK",
-                        text], env=display.env(), check=True)
-        return self._wait(lambda: self._find("MARK", text), f"the recorder's mark {text!r}")
+class ProgramWindows(XRecorder):
+    """The life of every window (creation, mapping, unmapping, reparenting,
+    destruction) in the order the X server produced it, with owner, class
+    and title read at mapping."""
 
     def of_program(self, pid, end=None):
-        """The events, up to `end`, of the windows that the program mapped
-        (by their owner's pid or their class), per window in mapping order."""
-        with self.lock:
-            events = self.events[:end]
+        """The events, up to the mark `end`, of the windows that the program
+        mapped (by their owner's pid or their class), per window in mapping
+        order."""
+        lines = self.between(None, end)
         ours = {}
-        for kind, wid, info in events:
-            if kind == "MAP" and (info.get("pid") == str(pid) or "VelkSTKApp" in info.get("class", "")):
-                ours.setdefault(wid, [])
-        for kind, wid, info in events:
-            if wid in ours and (ours[wid] or kind == "MAP"):
-                ours[wid].append((kind, info.get("name", "")))
+        for ln in lines:
+            if ln[0] == "MAP" and (field(ln, "pid") == str(pid) or "VelkSTKApp" in field(ln, "class")):
+                ours.setdefault(window(ln), [])
+        for ln in lines:
+            if window(ln) in ours and (ours[window(ln)] or ln[0] == "MAP"):
+                ours[window(ln)].append((ln[0], field(ln, "name") if ln[0] == "MAP" else ""))
         return ours
 
     def story(self, pid):
         return "\n".join(f"  {hex(w)}: " + ", ".join(f"{k} {n!r}" if k == "MAP" else k for k, n in ev)
                          for w, ev in self.of_program(pid).items())
-
-    def stop(self):
-        self.proc.kill()
-        self.proc.wait()
 
 
 class WindowTest(ProgramTest):
@@ -171,7 +116,7 @@ class WindowTest(ProgramTest):
     # -- windows keep their native window ------------------------------------------
 
     def test_windows_stay_mapped_with_one_x_window_while_pages_change_them(self):
-        recorder = WindowRecorder()
+        recorder = ProgramWindows(display)
         try:
             main = self.start("[APP]\nXX=10\nYY=20\nWW=500\nHH=400\nLMW=300\nLMH=200\n")
             pid = self.prog.proc.pid
@@ -206,8 +151,8 @@ class WindowTest(ProgramTest):
                 self.until(lambda: state("^보통 창$"), lambda s: s and "_NET_WM_STATE_ABOVE" not in s,
                            "the popup not topmost under its next title")
 
-                end = recorder.mark("end")
-                windows = recorder.of_program(pid, end)
+                recorder.mark(self.prog, "end")
+                windows = recorder.of_program(pid, "end")
                 self.assertEqual({hex(w): ev for w, ev in windows.items()
                                   if any(k in ("UNMAP", "DESTROY") for k, _ in ev)}, {},
                                  "windows of the program that left the screen")
