@@ -1,38 +1,17 @@
 #include "update/TrustedOrigins.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QRegularExpression>
-#include <QUrl>
-
 #include "platform/IniFile.h"
+#include "platform/files.h"
+#include "platform/origin.h"
 #include "shared/Service.h"
 #include "shared/ShellApp.h"
 
 namespace {
 
-int DefaultPort(const QString& scheme) {
-    if (scheme == QLatin1String("http") || scheme == QLatin1String("ws"))
-        return 80;
-    if (scheme == QLatin1String("https") || scheme == QLatin1String("wss"))
-        return 443;
-    return -1;
-}
-
-// A file address whose file lies under the program's own directory (links
-// resolved, so that "..", or a link, cannot lead out of it).
-bool IsFileUnderProgramDirectory(const QUrl& url) {
-    if (!url.isLocalFile() || !url.host().isEmpty())
-        return false;
-    const QString dir = QFileInfo(GetExeDir()).canonicalFilePath();
-    const QString file = QFileInfo(url.toLocalFile()).canonicalFilePath();
-    return !dir.isEmpty() && !file.isEmpty() && file.startsWith(dir + QLatin1Char('/'));
-}
-
+// A trusted origin's document, or a file under the program's own directory.
 bool IsTrustedAddress(const QString& address, const QStringList& origins) {
-    const QUrl url(address, QUrl::StrictMode);
-    if (url.scheme() == QLatin1String("file"))
-        return IsFileUnderProgramDirectory(url);
+    if (platform::IsFileAddress(address))
+        return platform::IsFileAddressUnder(address, GetExeDir());
     const QString origin = OriginOf(address);
     return !origin.isEmpty() && origins.contains(origin);
 }
@@ -40,22 +19,7 @@ bool IsTrustedAddress(const QString& address, const QStringList& origins) {
 }  // namespace
 
 QString OriginOf(const QString& address) {
-    // The address is judged as given: one with blanks or control characters
-    // around it is no address the engine commits, and trimming them would
-    // trust a text that no URL reader takes.
-    const QUrl url(address, QUrl::StrictMode);
-    if (!url.isValid())
-        return QString();
-    const QString scheme = url.scheme().toLower();
-    const QString host = url.host(QUrl::FullyEncoded).toLower();
-    if (scheme.isEmpty() || host.isEmpty() || scheme == QLatin1String("file"))
-        return QString();
-    QString origin = scheme + QLatin1String("://");
-    origin += host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : host;
-    const int port = url.port(-1);
-    if (port >= 0 && port != DefaultPort(scheme))
-        origin += QLatin1Char(':') + QString::number(port);
-    return origin;
+    return platform::AddressOrigin(address);
 }
 
 QStringList TrustedOrigins() {
@@ -68,8 +32,7 @@ QStringList TrustedOrigins() {
     const QString listed =
         GetPrivateProfileStringW(QStringLiteral("APP"), QStringLiteral("TRUSTEDORIGINS"), QString(),
                                  8192, ShellApp().m_iniPath);
-    static const QRegularExpression separators(QStringLiteral("[\\s,]+"));
-    for (const QString& entry : listed.split(separators, Qt::SkipEmptyParts)) {
+    for (const QString& entry : platform::SplitAtBlanksAndCommas(listed)) {
         const QString origin = OriginOf(entry);
         if (!origin.isEmpty() && !origins.contains(origin))
             origins << origin;
