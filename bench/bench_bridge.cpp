@@ -20,6 +20,7 @@
 
 #include "app/VelkSTKApp.h"
 #include "engine/cef_browser.h"
+#include "platform/services.h"
 #include "shared/Messages.h"
 
 namespace {
@@ -72,6 +73,7 @@ protected:
 class BenchApp : public CVelkSTKAppApp {
 public:
     BOOL InitInstance() override {
+        platform::InstallProcessServices();
         RegisterSystemMessages();
         m_clientApp = new ClientApp();
         CefSettings settings;

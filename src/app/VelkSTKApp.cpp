@@ -8,6 +8,7 @@
 #include "platform/activation.h"
 #include "platform/address.h"
 #include "platform/instance.h"
+#include "platform/services.h"
 #include "platform/system.h"
 #include "res/resources.h"
 #include "shared/Messages.h"
@@ -26,6 +27,7 @@ BOOL CVelkSTKAppApp::InitInstance() {
     CWinApp::InitInstance();
     RegisterSystemMessages();
     RegisterResources();
+    AfxSetApplicationIcon(QStringLiteral(":/res/app.png"));  // res/resources.qrc
     CefEnableHighDPISupport();
     m_clientApp = new ClientApp();
 
@@ -35,6 +37,8 @@ BOOL CVelkSTKAppApp::InitInstance() {
     const int exitCode = CefExecuteProcess(mainArgs, m_clientApp.get(), nullptr);
     if (exitCode >= 0)
         return exitCode;
+    // The operating system's services, before anything asks for one.
+    platform::InstallProcessServices();
 
     CefSettings settings;
     settings.single_process = GetOsMajorVersion() <= 5 ? 1 : 0;

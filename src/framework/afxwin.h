@@ -362,3 +362,7 @@ void AfxSetClassCursor(const CString& className, int cursorId);
 // handle stays valid for the life of the process.
 HICON LoadIconW(HINSTANCE instance, int resourceId);
 constexpr int IDI_APPLICATION_ICON = 128;
+// The application's icon, named by its resource path (":/..."): set once by
+// the program's start-up, it is what LoadIconW(IDI_APPLICATION_ICON) gives
+// and what every frame shows. Until then that icon is empty.
+void AfxSetApplicationIcon(const CString& resourcePath);

@@ -88,7 +88,7 @@ BOOL CFrameWnd::LoadFrame(UINT, DWORD style, CWnd* parent, void*) {
     BOOL ok = CreateEx(0, probe.lpszClass, QString(), style, useDefault, useDefault, useDefault,
                        useDefault, parent ? parent->m_hWnd : nullptr, 0);
     if (ok && GetPeer()) {
-        GetPeer()->setWindowIcon(QIcon(QStringLiteral(":/res/app.png")));
+        GetPeer()->setWindowIcon(*static_cast<QIcon*>(LoadIconW(nullptr, IDI_APPLICATION_ICON)));
     }
     return ok;
 }

@@ -397,9 +397,23 @@ void Sleep(DWORD ms) {
     QThread::msleep(ms);
 }
 
+namespace {
+
+// One icon object for the life of the process: every handle given out stays
+// valid and shows the icon that start-up set.
+QIcon& ApplicationIcon() {
+    static auto* icon = new QIcon();
+    return *icon;
+}
+
+}  // namespace
+
+void AfxSetApplicationIcon(const CString& resourcePath) {
+    ApplicationIcon() = QIcon(resourcePath);
+}
+
 HICON LoadIconW(HINSTANCE, int resourceId) {
     if (resourceId != IDI_APPLICATION_ICON)
         return nullptr;
-    static QIcon* icon = new QIcon(QStringLiteral(":/res/app.png"));
-    return icon;
+    return &ApplicationIcon();
 }

@@ -137,7 +137,6 @@ public:
 }  // namespace
 
 HWND FindWindowW(const CString& className, const CString&) {
-    platform::AnswerForDesktopWindows();
     if (className == QLatin1String("Shell_TrayWnd")) {
         RECT r;
         return TaskbarRect(&r) ? kTaskbar : nullptr;
@@ -146,7 +145,6 @@ HWND FindWindowW(const CString& className, const CString&) {
 }
 
 int GetSystemMetrics(int index) {
-    platform::AnswerForDesktopWindows();
     switch (index) {
         case SM_CXBORDER:
         case SM_CYBORDER:
@@ -291,12 +289,9 @@ long RevokeDragDrop(HWND h) {
 
 namespace platform {
 
+// Installed with the ports (InstallPorts), so from the process's set-up on.
 void AnswerForDesktopWindows() {
-    static bool answering = false;
-    if (!answering) {
-        SetForeignWindowRectProvider(ForeignRect);
-        answering = true;
-    }
+    SetForeignWindowRectProvider(ForeignRect);
 }
 
 ScreenPort& RealScreen() {

@@ -3,28 +3,27 @@
 namespace platform {
 namespace {
 
-Ports& Installed() {
-    static Ports ports;
-    return ports;
-}
+// The ports in use; all null until the process's services are set up or a
+// test installs its own.
+Ports g_installed;
 
 }  // namespace
 
 const Ports& CurrentPorts() {
-    return Installed();
+    if (!g_installed.screen)
+        InstallPorts(Ports{});
+    return g_installed;
 }
 
 void InstallPorts(const Ports& ports) {
-    const Ports real;
-    Ports& installed = Installed();
-    installed.screen = ports.screen ? ports.screen : real.screen;
-    installed.tray = ports.tray ? ports.tray : real.tray;
-    installed.menus = ports.menus ? ports.menus : real.menus;
-    installed.modules = ports.modules ? ports.modules : real.modules;
-    installed.urlOpener = ports.urlOpener ? ports.urlOpener : real.urlOpener;
-    installed.executable = ports.executable ? ports.executable : real.executable;
-    installed.processes = ports.processes ? ports.processes : real.processes;
-    installed.notifications = ports.notifications ? ports.notifications : real.notifications;
+    g_installed.screen = ports.screen ? ports.screen : &RealScreen();
+    g_installed.tray = ports.tray ? ports.tray : &RealTray();
+    g_installed.menus = ports.menus ? ports.menus : &RealMenus();
+    g_installed.modules = ports.modules ? ports.modules : &RealModules();
+    g_installed.urlOpener = ports.urlOpener ? ports.urlOpener : &RealUrlOpener();
+    g_installed.executable = ports.executable ? ports.executable : &RealExecutable();
+    g_installed.processes = ports.processes ? ports.processes : &RealProcesses();
+    g_installed.notifications = ports.notifications ? ports.notifications : &RealNotifications();
     // The desktop's and the taskbar's rectangles come from the screen port
     // from now on, not from the framework's own look at the screen.
     AnswerForDesktopWindows();

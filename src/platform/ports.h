@@ -124,19 +124,21 @@ ExecutablePort& RealExecutable();
 ProcessPort& RealProcesses();
 NotificationPort& RealNotifications();
 
-// One port of each kind; a default-made set is the real one.
+// One port of each kind; a null member stands for the real port.
 struct Ports {
-    ScreenPort* screen = &RealScreen();
-    TrayPort* tray = &RealTray();
-    MenuPort* menus = &RealMenus();
-    ModulePort* modules = &RealModules();
-    UrlOpenerPort* urlOpener = &RealUrlOpener();
-    ExecutablePort* executable = &RealExecutable();
-    ProcessPort* processes = &RealProcesses();
-    NotificationPort* notifications = &RealNotifications();
+    ScreenPort* screen = nullptr;
+    TrayPort* tray = nullptr;
+    MenuPort* menus = nullptr;
+    ModulePort* modules = nullptr;
+    UrlOpenerPort* urlOpener = nullptr;
+    ExecutablePort* executable = nullptr;
+    ProcessPort* processes = nullptr;
+    NotificationPort* notifications = nullptr;
 };
 
-// The ports in use.
+// The ports in use, every member set. The program's start-up puts the real
+// ones in use (InstallProcessServices, services.h); a program that never set
+// up its services (a test program) is given them when it first asks.
 const Ports& CurrentPorts();
 // Puts `ports` (not owned) in use; a null member stands for the real port.
 // The caller keeps them alive until it installs others or restores.

@@ -16,6 +16,7 @@
 
 #include "app/VelkSTKApp.h"
 #include "engine/cef_cookie.h"
+#include "platform/services.h"
 #include "platform/system.h"
 #include "shared/Messages.h"
 
@@ -86,6 +87,7 @@ protected:
 class HostApp : public CVelkSTKAppApp {
 public:
     BOOL InitInstance() override {
+        platform::InstallProcessServices();
         RegisterSystemMessages();
         m_clientApp = new ClientApp();
         CefMainArgs args;
