@@ -75,7 +75,7 @@ def main():
     if result.skipped:
         line += f", {len(result.skipped)} skipped"
     print(line)
-    return 0 if failed == 0 and result.testsRun > 0 else 1
+    return 0 if not failed and result.testsRun > 0 else 1
 
 
 if __name__ == "__main__":
