@@ -12,6 +12,7 @@
 #include "platform/system.h"
 #include "res/resources.h"
 #include "shared/Messages.h"
+#include "shared/Settings.h"
 
 CVelkSTKAppApp::CVelkSTKAppApp() {
     m_dwRestartManagerSupportFlags = 63;
@@ -27,7 +28,6 @@ BOOL CVelkSTKAppApp::InitInstance() {
     CWinApp::InitInstance();
     RegisterSystemMessages();
     RegisterResources();
-    AfxSetApplicationIcon(QStringLiteral(":/res/app.png"));  // res/resources.qrc
     CefEnableHighDPISupport();
     m_clientApp = new ClientApp();
 
@@ -151,18 +151,17 @@ void CVelkSTKAppApp::LoadSettings() {
         CreateEmptyFileIfMissing(m_iniPath);
 
     struct Instance {
-        const char* key;
-        const char* def;
+        CString key;
+        CString def;
     };
-    static const Instance kInstanceKeys[] = {
-        {"MUTEX", "NO-MUTEX"}, {"CLSNM", "VelkAppClass"}, {"WINNM", "VelkApp"}};
-    for (const Instance& k : kInstanceKeys) {
-        const CString key = QString::fromLatin1(k.key);
-        if (m_params.Contains(key))
+    const Instance instanceKeys[] = {{QStringLiteral("MUTEX"), QStringLiteral("NO-MUTEX")},
+                                     {QStringLiteral("CLSNM"), kDefaultClassName},
+                                     {QStringLiteral("WINNM"), kDefaultWindowName}};
+    for (const Instance& k : instanceKeys) {
+        if (m_params.Contains(k.key))
             continue;
         m_params.SetString(
-            key, GetPrivateProfileStringW(QStringLiteral("APP"), key, QString::fromLatin1(k.def),
-                                          512, m_iniPath));
+            k.key, GetPrivateProfileStringW(QStringLiteral("APP"), k.key, k.def, 512, m_iniPath));
     }
     m_devShow =
         GetPrivateProfileIntW(QStringLiteral("APP"), QStringLiteral("DEVSHOW"), 0, m_iniPath);

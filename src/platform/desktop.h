@@ -105,7 +105,7 @@ long RevokeDragDrop(HWND h);
 
 namespace platform {
 // Makes GetWindowRect answer for the desktop and the taskbar from the screen
-// port in use (see ports.h). The desktop's functions do it on first use and
-// installing ports does it too; calling it again changes nothing.
+// port in use (see ports.h). Installing ports does it, the process's
+// services first of all (services.h); calling it again changes nothing.
 void AnswerForDesktopWindows();
 }  // namespace platform

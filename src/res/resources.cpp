@@ -1,9 +1,11 @@
 #include "res/resources.h"
 
+#include "framework/afxwin.h"
 #include "platform/desktop.h"
 #include "shared/Messages.h"
 
 void RegisterResources() {
+    AfxSetApplicationIcon(QStringLiteral(":/res/app.png"));
     RegisterMenuResource(IDR_TRAY_MENU, MenuTemplate{QStringLiteral("POP"),
                                                      {{ID_TRAY_REFRESH, QStringLiteral("새로고침")},
                                                       {0, QString()},

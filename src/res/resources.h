@@ -2,5 +2,6 @@
 // and the tray's popup menu (310).
 #pragma once
 
-// Registers the menu resources with the platform; called once at start-up.
+// Names the application icon to the framework and registers the menu
+// resources with the platform; called once at start-up.
 void RegisterResources();
