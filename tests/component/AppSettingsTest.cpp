@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 #include "app/VelkSTKApp.h"
 #include "testsupport.h"

@@ -3,149 +3,28 @@
 // the frame, what goes on to the main window, how answers reach the page,
 // zoom and auto-scale, address completion and the load watch.
 #include <QEventLoop>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <cmath>
-#include <memory>
 
-#include "FakeBrowser.h"
-#include "app/ClientApp.h"
-#include "app/VelkSTKApp.h"
-#include "browser/MyBrowserFrame.h"
+#include "AppTest.h"
 #include "browser/MyBrowserView.h"
 #include "framework/internal.h"
-#include "packet/Packet.h"
 #include "platform/desktop.h"
-#include "shared/Messages.h"
 #include "shared/Service.h"
-#include "testsupport.h"
-
-// Rectangles in failure messages (found by argument lookup: RECT is global).
-static void PrintTo(const RECT& r, std::ostream* os) {
-    *os << "(" << r.left << "," << r.top << ")-(" << r.right << "," << r.bottom << ")";
-}
 
 namespace {
-
-struct Got {
-    QString text;
-    LPARAM context;
-    bool operator==(const Got&) const = default;
-};
-
-void PrintTo(const Got& g, std::ostream* os) {
-    *os << g.text.toStdString() << " @" << g.context;
-}
-
-// The main window: keeps the text of every packet sent to it with its
-// context, records what the frames post to it and never closes itself.
-class MainWnd : public RecordingWnd {
-public:
-    MainWnd() : RecordingWnd({WM_APP_REGISTER_FRAME, WM_APP_UNREGISTER_FRAME, WM_CLOSE}) {}
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
-        if (message == WM_APP_PACKET) {
-            packets.push_back({reinterpret_cast<CPacket*>(wParam)->GetText(), lParam});
-            return 0;
-        }
-        if (message == WM_CLOSE) {
-            received.push_back({message, wParam, lParam});
-            return 0;
-        }
-        return RecordingWnd::WindowProc(message, wParam, lParam);
-    }
-    int Count(UINT message) const {
-        int n = 0;
-        for (const Recorded& r : received)
-            n += r.message == message ? 1 : 0;
-        return n;
-    }
-    std::vector<Got> packets;
-};
-
-// A chat frame whose move-and-size requests the test sees (the window
-// manager's own loop is not started).
-class ObservedFrame : public CMyBrowserFrame {
-public:
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
-        if (message == WM_NCLBUTTONDOWN) {
-            moveRequests.push_back(static_cast<int>(wParam));
-            return 0;
-        }
-        return CMyBrowserFrame::WindowProc(message, wParam, lParam);
-    }
-    std::vector<int> moveRequests;
-};
-
-QString Command(int cmd, const QString& fields = QString()) {
-    return QStringLiteral("<PKT><GBN>9000</GBN><CMD>%1</CMD>%2</PKT>").arg(cmd).arg(fields);
-}
 
 QString ScriptCall(const QString& escaped) {
     return QStringLiteral("JSRecv(\"") + escaped + QStringLiteral("\")");
 }
 
-RECT WindowRect(CWnd* w) {
-    RECT r;
-    w->GetWindowRect(&r);
-    return r;
-}
-
-class BrowserViewTest : public ComponentTest {
+class BrowserViewTest : public PageWindowTest {
 protected:
-    void SetUp() override {
-        ComponentTest::SetUp();
-        RegisterSystemMessages();
-        // A 1920 x 1080 screen with a 40 px taskbar at the bottom.
-        fakes.screen.Set(RECT{0, 0, 1920, 1080}, RECT{0, 0, 1920, 1040});
-        ASSERT_TRUE(dir.isValid());
-        fakes.executable.path = dir.path() + "/VelkSTKApp";
-        app.m_iniPath = dir.path() + "/app.ini";
-        ASSERT_TRUE(mainWnd.CreateTopLevel());
-        app.m_pMainWnd = &mainWnd;
-        app.m_clientApp = new ClientApp();
-        app.m_clientApp->OnContextInitialized();
-    }
-    void TearDown() override {
-        for (HWND h : frames) {
-            if (IsWindow(h))
-                DestroyWindow(h);
-        }
-        app.m_pMainWnd = nullptr;
-        ComponentTest::TearDown();
-    }
-
-    void WriteIni(const QByteArray& bytes) {
-        QFile f(app.m_iniPath);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
-
-    // A shown chat frame made from a creation packet with `fields`. Small
-    // minimum sizes keep the placements of the tests free.
-    ObservedFrame* Open(const QString& fields, bool show = true) {
-        auto* frame = new ObservedFrame();
-        CPacket packet("<PKT><LMIW>100</LMIW><LMIH>100</LMIH>" + fields + "</PKT>");
-        EXPECT_TRUE(frame->CreateFrame(&packet));
-        frames.push_back(frame->m_hWnd);
-        if (show)
-            frame->ShowWindow(SW_SHOW);
-        return frame;
-    }
-
     // Lets the frame ask for its browser and announces a fake one in a
     // child window of the view, as the engine does.
     CefRefPtr<FakeBrowser> Attach(ObservedFrame* frame) {
         clock.Advance(10);
-        auto window = std::make_unique<CWnd>();
-        EXPECT_TRUE(window->Create("Browser", "", WS_CHILD | WS_VISIBLE, RECT{0, 0, 10, 10},
-                                   &frame->m_view, 1));
-        CefRefPtr<FakeBrowser> browser = FakeBrowser::Create(window->m_hWnd);
-        browser->client = app.m_clientApp->m_handler;
-        browser->url = "http://127.0.0.1:18480/chat.html";
-        browser->AnnounceCreated();
-        browserWindows.push_back(std::move(window));
-        return browser;
+        return PageWindowTest::Attach(frame);
     }
 
     // A page's MApp.jsPacket(text), delivered to the view.
@@ -160,13 +39,6 @@ protected:
             out << s.code;
         return out;
     }
-
-    QTemporaryDir dir;
-    CVelkSTKAppApp app;
-    MainWnd mainWnd;
-    FakeBrowserFactory factory;
-    std::vector<HWND> frames;
-    std::vector<std::unique_ptr<CWnd>> browserWindows;
 };
 
 // ---------------------------------------------------------------------------

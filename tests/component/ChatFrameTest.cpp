@@ -3,135 +3,23 @@
 // create the browser, check its document and hand over a URI, following an
 // owner, opacity, and what closing a frame saves and tells.
 #include <QDir>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QWidget>
-#include <memory>
 
-#include "FakeBrowser.h"
-#include "app/ClientApp.h"
-#include "app/VelkSTKApp.h"
-#include "browser/MyBrowserFrame.h"
+#include "AppTest.h"
 #include "browser/MyBrowserView.h"
 #include "framework/internal.h"
 #include "framework/peer.h"
-#include "packet/Packet.h"
 #include "platform/desktop.h"
-#include "shared/Messages.h"
 #include "shared/Service.h"
-#include "testsupport.h"
-
-// Rectangles in failure messages (found by argument lookup: RECT is global).
-static void PrintTo(const RECT& r, std::ostream* os) {
-    *os << "(" << r.left << "," << r.top << ")-(" << r.right << "," << r.bottom << ")";
-}
 
 namespace {
 
-// The main window: records what the frames send and post to it and never
-// closes itself.
-class MainWnd : public RecordingWnd {
-public:
-    MainWnd()
-        : RecordingWnd({WM_APP_REGISTER_FRAME, WM_APP_UNREGISTER_FRAME, WM_CLOSE, WM_APP_PACKET}) {}
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
-        if (message == WM_CLOSE) {
-            received.push_back({message, wParam, lParam});
-            return 0;
-        }
-        return RecordingWnd::WindowProc(message, wParam, lParam);
-    }
-    std::vector<Recorded> Of(UINT message) const {
-        std::vector<Recorded> out;
-        for (const Recorded& r : received) {
-            if (r.message == message)
-                out.push_back(r);
-        }
-        return out;
-    }
-};
-
-// A chat frame whose owner notices and close requests the test sees.
-class ObservedFrame : public CMyBrowserFrame {
-public:
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
-        if (message == WM_APP_OWNER_MOVED)
-            ownerMoves.push_back({static_cast<LPARAM>(wParam), lParam});
-        return CMyBrowserFrame::WindowProc(message, wParam, lParam);
-    }
-    std::vector<std::pair<LPARAM, LPARAM>> ownerMoves;
-};
-
-RECT WindowRect(CWnd* w) {
-    RECT r;
-    w->GetWindowRect(&r);
-    return r;
-}
-
-class ChatFrameTest : public ComponentTest {
+class ChatFrameTest : public PageWindowTest {
 protected:
-    void SetUp() override {
-        ComponentTest::SetUp();
-        RegisterSystemMessages();
-        // A 1920 x 1080 screen with a 40 px taskbar at the bottom.
-        fakes.screen.Set(RECT{0, 0, 1920, 1080}, RECT{0, 0, 1920, 1040});
-        ASSERT_TRUE(dir.isValid());
-        fakes.executable.path = dir.path() + "/VelkSTKApp";
-        app.m_iniPath = dir.path() + "/app.ini";
-        ASSERT_TRUE(mainWnd.CreateTopLevel());
-        app.m_pMainWnd = &mainWnd;
-        app.m_clientApp = new ClientApp();
-        app.m_clientApp->OnContextInitialized();
-    }
-    void TearDown() override {
-        for (HWND h : frames) {
-            if (IsWindow(h))
-                DestroyWindow(h);
-        }
-        app.m_pMainWnd = nullptr;
-        ComponentTest::TearDown();
-    }
-
-    // A chat frame made from the creation packet `text`, shown as the main
-    // frame shows it unless told otherwise.
-    ObservedFrame* OpenText(const QString& text, bool show = true) {
-        auto* frame = new ObservedFrame();
-        CPacket packet(text);
-        EXPECT_TRUE(frame->CreateFrame(&packet));
-        frames.push_back(frame->m_hWnd);
-        if (show)
-            frame->ShowWindow(SW_SHOW);
-        return frame;
-    }
-    // With small minimum sizes, so that the tests place the frame freely.
-    ObservedFrame* Open(const QString& fields, bool show = true) {
-        return OpenText("<PKT><LMIW>100</LMIW><LMIH>100</LMIH>" + fields + "</PKT>", show);
-    }
-
-    // Announces a fake browser in a child window of the frame's view.
-    CefRefPtr<FakeBrowser> Attach(ObservedFrame* frame) {
-        auto window = std::make_unique<CWnd>();
-        EXPECT_TRUE(window->Create("Browser", "", WS_CHILD | WS_VISIBLE, RECT{0, 0, 10, 10},
-                                   &frame->m_view, 1));
-        CefRefPtr<FakeBrowser> browser = FakeBrowser::Create(window->m_hWnd);
-        browser->client = app.m_clientApp->m_handler;
-        browser->url = "http://127.0.0.1:18480/chat.html";
-        browser->AnnounceCreated();
-        browserWindows.push_back(std::move(window));
-        return browser;
-    }
-
     static RECT Region(CWnd* w) {
         const QRect r = w->GetPeer()->mask().boundingRect();
         return framework::FromQRect(r);
     }
-
-    QTemporaryDir dir;
-    CVelkSTKAppApp app;
-    MainWnd mainWnd;
-    FakeBrowserFactory factory;
-    std::vector<HWND> frames;
-    std::vector<std::unique_ptr<CWnd>> browserWindows;
 };
 
 // ---------------------------------------------------------------------------
@@ -562,22 +450,11 @@ class ChatFrameCloseTest : public ChatFrameTest {
 protected:
     void SetUp() override {
         ChatFrameTest::SetUp();
-        ASSERT_TRUE(home.isValid());
-        qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
-        // The toolkit settles the profile's directory at its first use in the
-        // process; this test's own directory is set outright.
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home.path());
-        app.m_pszAppName = "ChatFrameTest";
-        app.SetRegistryKey("VelkTest");
-    }
-    void TearDown() override {
-        qunsetenv("XDG_CONFIG_HOME");
-        ChatFrameTest::TearDown();
+        UseProfile();
     }
     int Saved(const char* section, const char* entry) {
         return static_cast<int>(app.GetProfileInt(section, entry, -9999));
     }
-    QTemporaryDir home;
 };
 
 TEST_F(ChatFrameCloseTest, FramesOfKinds2And5SaveTheirPlacementUnlessMinimised) {
@@ -617,7 +494,7 @@ TEST_F(ChatFrameCloseTest, FramesOfKinds2And5SaveTheirPlacementUnlessMinimised) 
         }
     }
     // The profile is the test's own.
-    EXPECT_TRUE(QDir(home.path() + "/VelkTest").exists());
+    EXPECT_TRUE(QDir(profile.Path() + "/VelkTest").exists());
 }
 
 TEST_F(ChatFrameCloseTest, StandardCaptionEndsTheApplicationOtherwiseTheFrameUnregisters) {

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "FakeBrowser.h"
+#include "RecordingWindows.h"
 #include "app/ClientApp.h"
 #include "app/VelkSTKApp.h"
 #include "client/ClientHandler.h"
@@ -15,41 +16,15 @@
 
 namespace {
 
-struct Got {
-    QString text;
-    LPARAM context;
-    bool operator==(const Got&) const = default;
-};
-
-void PrintTo(const Got& g, std::ostream* os) {
-    *os << g.text.toStdString() << " @" << g.context;
-}
-
-// A window that keeps the text of every packet it receives. Posted packets
-// belong to the receiver, so it deletes them; sent ones stay with their
-// sender (`ownsPackets` false, as the main window).
-class PacketWnd : public RecordingWnd {
-public:
-    explicit PacketWnd(bool ownsPackets)
-        : RecordingWnd({WM_APP_BROWSER_CREATED, WM_SETICON, WM_NCLBUTTONDOWN, WM_CLOSE}) {
-        onMessage = [this, ownsPackets](UINT m, WPARAM w, LPARAM l) {
-            if (m != WM_APP_PACKET)
-                return;
-            auto* p = reinterpret_cast<CPacket*>(w);
-            packets.push_back({p->GetText(), l});
-            if (ownsPackets)
-                delete p;
-        };
-    }
-    std::vector<Got> packets;
-};
+// What the browser's windows watch besides the packets they receive.
+const std::vector<UINT> kWatched = {WM_APP_BROWSER_CREATED, WM_SETICON, WM_NCLBUTTONDOWN, WM_CLOSE};
 
 // A browser whose window is a child of a top-level window. Hosted, the
 // top-level window is its host (as with a popup browser window); as a page
 // popup, it is the engine's own window around the page.
 struct Scene {
     Scene(CefRefPtr<ClientHandler> handler, bool popup, DWORD style = WS_POPUP, DWORD exStyle = 0)
-        : top(true) {
+        : top(kWatched, true) {
         EXPECT_TRUE(top.CreateTopLevel(style, exStyle));
         EXPECT_TRUE(
             browserWnd.Create("Browser", "", WS_CHILD | WS_VISIBLE, RECT{0, 0, 100, 50}, &top, 1));
@@ -61,10 +36,6 @@ struct Scene {
     CWnd browserWnd;
     CefRefPtr<FakeBrowser> browser;
 };
-
-QString Command(int cmd, const QString& fields = QString()) {
-    return QStringLiteral("<PKT><GBN>9000</GBN><CMD>%1</CMD>%2</PKT>").arg(cmd).arg(fields);
-}
 
 class ClientHandlerTest : public ComponentTest {
 protected:
@@ -81,7 +52,7 @@ protected:
     }
 
     CVelkSTKAppApp app;
-    PacketWnd mainWnd{false};
+    PacketWnd mainWnd{kWatched, false};
     CefRefPtr<ClientHandler> handler;
 };
 

@@ -1,9 +1,9 @@
 // The application framework's rules: handles, sent and posted messages,
 // timers on the manual clock, window destruction, geometry, the profile.
 #include <QDir>
-#include <QSettings>
 #include <QWidget>
 
+#include "TestProfile.h"
 #include "framework/internal.h"
 #include "testsupport.h"
 
@@ -212,9 +212,9 @@ TEST(Geometry, RectanglesHaveExclusiveRightAndBottomEdges) {
 }
 
 TEST(Profile, ValuesRoundTripPerSectionAfterTheRegistryKeyIsSet) {
-    QTemporaryDir home;
-    // The toolkit fixes its configuration directory at first use.
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home.path());
+    TestProfile profile;
+    ASSERT_TRUE(profile.Install());
+    const QString home = profile.Path();
     CWinApp app(QStringLiteral("ProfileTestApp"));
     EXPECT_EQ(app.GetProfileString("ALARM", "CFG", "<PKT></PKT>"), "<PKT></PKT>");
     EXPECT_FALSE(app.WriteProfileInt("CHAT", "XX", 5));
@@ -225,7 +225,7 @@ TEST(Profile, ValuesRoundTripPerSectionAfterTheRegistryKeyIsSet) {
     EXPECT_EQ(static_cast<int>(app.GetProfileInt("W4X", "XX", 42)), 42);
     EXPECT_EQ(app.GetProfileString("ALARM", "CFG", ""), "<PKT><A>벨크</A></PKT>");
     // The values live in the user's own configuration directory.
-    EXPECT_TRUE(QDir(home.path() + "/VelkApp").exists());
+    EXPECT_TRUE(QDir(home + "/VelkApp").exists());
 
     // A key that would lead elsewhere names a directory of its own in there,
     // and keeps its values apart.
@@ -236,12 +236,12 @@ TEST(Profile, ValuesRoundTripPerSectionAfterTheRegistryKeyIsSet) {
     for (const auto& [key, directory] : keys) {
         app.SetRegistryKey(key);
         EXPECT_TRUE(app.WriteProfileInt("CHAT", "XX", 7));
-        EXPECT_TRUE(QFileInfo::exists(home.path() + "/" + directory + "/ProfileTestApp.conf"))
+        EXPECT_TRUE(QFileInfo::exists(home + "/" + directory + "/ProfileTestApp.conf"))
             << key.toStdString();
         EXPECT_EQ(static_cast<int>(app.GetProfileInt("CHAT", "XX", 0)), 7);
     }
-    EXPECT_FALSE(QFileInfo::exists(QFileInfo(home.path()).dir().filePath("escaped")));
-    EXPECT_EQ(QDir(home.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 5);
+    EXPECT_FALSE(QFileInfo::exists(QFileInfo(home).dir().filePath("escaped")));
+    EXPECT_EQ(QDir(home).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 5);
 }
 
 }  // namespace

@@ -2,44 +2,16 @@
 // and real popup windows on the manual clock: command 22 makes a shown popup
 // browser window from the packet it was sent, which the main frame does not
 // register; command 25 closes the chat frames of kind 2 and no popup.
-#include <QCoreApplication>
-#include <QSettings>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QWidget>
 #include <cmath>
 #include <set>
 
-#include "FakeBrowser.h"
-#include "app/ClientApp.h"
-#include "app/VelkSTKApp.h"
+#include "MainFrameFixture.h"
 #include "browser/MyBrowser.h"
-#include "browser/MyBrowserFrame.h"
 #include "framework/internal.h"
-#include "mainframe/MainFrm.h"
-#include "packet/Packet.h"
-#include "platform/instance.h"
-#include "res/resources.h"
-#include "shared/Messages.h"
 #include "shared/Service.h"
-#include "testsupport.h"
-
-// Rectangles in failure messages (found by argument lookup: RECT is global).
-static void PrintTo(const RECT& r, std::ostream* os) {
-    *os << "(" << r.left << "," << r.top << ")-(" << r.right << "," << r.bottom << ")";
-}
 
 namespace {
-
-QString Command(int cmd, const QString& fields = QString()) {
-    return QStringLiteral("<PKT><GBN>9000</GBN><CMD>%1</CMD>%2</PKT>").arg(cmd).arg(fields);
-}
-
-RECT WindowRect(const CWnd* w) {
-    RECT r;
-    w->GetWindowRect(&r);
-    return r;
-}
 
 // Every popup browser window that exists now: the main frame keeps none of
 // them, so they are found in the window table.
@@ -52,41 +24,14 @@ std::set<CMyBrowser*> LivePopups() {
     return out;
 }
 
-class MainFramePopupTest : public ComponentTest {
+// The main frame as start-up leaves it, and the main chat window it opens
+// 100 ms later, with its browser asked for.
+class MainFramePopupTest : public MainFrameTest {
 protected:
     void SetUp() override {
-        ComponentTest::SetUp();
-        RegisterSystemMessages();
-        RegisterResources();
-        // A 1920 x 1080 screen with a 40 px taskbar at the bottom.
-        fakes.screen.Set(RECT{0, 0, 1920, 1080}, RECT{0, 0, 1920, 1040});
-        ASSERT_TRUE(dir.isValid());
-        ASSERT_TRUE(home.isValid());
-        fakes.executable.path = dir.path() + "/VelkSTKApp";
-        app.m_iniPath = dir.path() + "/app.ini";
-        // The profile is the test's own.
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home.path());
-        app.m_pszAppName = "MainFramePopupTest";
-        app.SetRegistryKey("VelkTest");
-        // A hand-off channel of this test's own.
-        app.m_params.SetText("<PKT><GBN>0</GBN></PKT>");
-        app.m_params.SetString(
-            "CLSNM",
-            QStringLiteral("VelkMainFramePopupTest-%1").arg(QCoreApplication::applicationPid()));
-        app.m_clientApp = new ClientApp();
-        app.m_clientApp->OnContextInitialized();
-
-        // The main frame as start-up leaves it, and the main chat window it
-        // opens 100 ms later.
-        main = new CMainFrame();
-        app.m_pMainWnd = main;
-        ASSERT_TRUE(
-            main->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE, nullptr, nullptr));
-        mainHwnd = main->m_hWnd;
-        main->SetMenu(nullptr);
-        main->ShowWindow(SW_HIDE);
-        clock.Advance(100);
-        chat = main->GetMainChatFrame(CMainFrame::FindOnly);
+        MainFrameTest::SetUp();
+        ASSERT_TRUE(CreateMain());
+        chat = StartMainChat();
         ASSERT_NE(chat, nullptr);
         clock.Advance(10);  // its browser request
         factory.requests.clear();
@@ -94,23 +39,7 @@ protected:
     void TearDown() override {
         for (CMyBrowser* popup : LivePopups())
             DestroyWindow(popup->m_hWnd);
-        if (IsWindow(mainHwnd)) {
-            for (CMyBrowserFrame* f : main->RegisteredFrames())
-                DestroyWindow(f->m_hWnd);
-        }
-        app.m_pMainWnd = nullptr;
-        if (IsWindow(mainHwnd))
-            DestroyWindow(mainHwnd);
-        platform::StopListeningForInstances();
-        DiscardPostedMessages();
-        framework::ResetQuit();
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-                           QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
-        ComponentTest::TearDown();
-    }
-
-    LRESULT SendPacket(CPacket& packet, LPARAM context = 0) {
-        return main->SendMessage(WM_APP_PACKET, reinterpret_cast<WPARAM>(&packet), context);
+        MainFrameTest::TearDown();
     }
 
     // The popups that sending `text` to the main frame made.
@@ -127,22 +56,6 @@ protected:
         return made;
     }
 
-    // A chat frame made from a creation packet with `fields`; it registers
-    // with the main frame.
-    CMyBrowserFrame* Direct(const QString& fields) {
-        auto* frame = new CMyBrowserFrame();
-        CPacket packet("<PKT><LMIW>100</LMIW><LMIH>100</LMIH>" + fields + "</PKT>");
-        EXPECT_TRUE(frame->CreateFrame(&packet));
-        frame->ShowWindow(SW_SHOW);
-        return frame;
-    }
-
-    QTemporaryDir dir;
-    QTemporaryDir home;
-    CVelkSTKAppApp app;
-    FakeBrowserFactory factory;
-    CMainFrame* main = nullptr;
-    HWND mainHwnd = nullptr;
     CMyBrowserFrame* chat = nullptr;
 };
 

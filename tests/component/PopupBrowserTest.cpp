@@ -3,78 +3,18 @@
 // remembers, what its page's commands do and where they go, and values from
 // packets that are out of any sensible range.
 #include <QCursor>
-#include <QSettings>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QWidget>
 #include <cmath>
-#include <memory>
 
-#include "FakeBrowser.h"
-#include "app/ClientApp.h"
-#include "app/VelkSTKApp.h"
+#include "AppTest.h"
 #include "browser/MyBrowser.h"
-#include "packet/Packet.h"
 #include "platform/desktop.h"
 #include "shared/Forwarding.h"
-#include "shared/Messages.h"
 #include "shared/Service.h"
-#include "testsupport.h"
-
-// Rectangles in failure messages (found by argument lookup: RECT is global).
-static void PrintTo(const RECT& r, std::ostream* os) {
-    *os << "(" << r.left << "," << r.top << ")-(" << r.right << "," << r.bottom << ")";
-}
 
 namespace {
 
-struct Got {
-    QString text;
-    LPARAM context;
-    bool operator==(const Got&) const = default;
-};
-
-void PrintTo(const Got& g, std::ostream* os) {
-    *os << g.text.toStdString() << " @" << g.context;
-}
-
-// The main window: keeps the text and context of every packet sent to it.
-class MainWnd : public RecordingWnd {
-public:
-    MainWnd() : RecordingWnd({}) {}
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
-        if (message == WM_APP_PACKET) {
-            packets.push_back({reinterpret_cast<CPacket*>(wParam)->GetText(), lParam});
-            return 0;
-        }
-        return RecordingWnd::WindowProc(message, wParam, lParam);
-    }
-    std::vector<Got> packets;
-};
-
-// A popup whose move-and-size requests the test sees (the window manager's
-// own loop is not started).
-class ObservedPopup : public CMyBrowser {
-public:
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
-        if (message == WM_NCLBUTTONDOWN) {
-            moveRequests.push_back(static_cast<int>(wParam));
-            return 0;
-        }
-        return CMyBrowser::WindowProc(message, wParam, lParam);
-    }
-    std::vector<int> moveRequests;
-};
-
-QString Command(int cmd, const QString& fields = QString()) {
-    return QStringLiteral("<PKT><GBN>9000</GBN><CMD>%1</CMD>%2</PKT>").arg(cmd).arg(fields);
-}
-
-RECT WindowRect(const CWnd* w) {
-    RECT r;
-    w->GetWindowRect(&r);
-    return r;
-}
+using ObservedPopup = Observed<CMyBrowser>;
 
 // The alpha of the window's opacity (0 to 255).
 int Alpha(const CWnd* w) {
@@ -86,35 +26,11 @@ int AlphaOfPercent(int percent) {
     return percent * 255 / 100;
 }
 
-class PopupBrowserTest : public ComponentTest {
+class PopupBrowserTest : public PageWindowTest {
 protected:
     void SetUp() override {
-        ComponentTest::SetUp();
-        RegisterSystemMessages();
-        // A 1920 x 1080 screen with a 40 px taskbar at the bottom.
-        fakes.screen.Set(RECT{0, 0, 1920, 1080}, RECT{0, 0, 1920, 1040});
-        ASSERT_TRUE(dir.isValid());
-        ASSERT_TRUE(home.isValid());
-        fakes.executable.path = dir.path() + "/VelkSTKApp";
-        app.m_iniPath = dir.path() + "/app.ini";
-        // The profile is the test's own.
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home.path());
-        app.m_pszAppName = "PopupBrowserTest";
-        app.SetRegistryKey("VelkTest");
-        ASSERT_TRUE(mainWnd.CreateTopLevel());
-        app.m_pMainWnd = &mainWnd;
-        app.m_clientApp = new ClientApp();
-        app.m_clientApp->OnContextInitialized();
-    }
-    void TearDown() override {
-        for (HWND h : popups) {
-            if (IsWindow(h))
-                DestroyWindow(h);
-        }
-        app.m_pMainWnd = nullptr;
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-                           QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
-        ComponentTest::TearDown();
+        PageWindowTest::SetUp();
+        UseProfile();
     }
 
     // A popup made from a command-22 packet with `fields` and shown, as the
@@ -123,7 +39,7 @@ protected:
         auto* popup = new ObservedPopup();
         CPacket packet(Command(22, fields));
         EXPECT_TRUE(popup->Create(&packet, nullptr));
-        popups.push_back(popup->m_hWnd);
+        windows.push_back(popup->m_hWnd);
         popup->ShowWindow(SW_SHOW);
         return popup;
     }
@@ -137,24 +53,7 @@ protected:
     }
 
     // Announces a fake browser whose window is a child of the popup.
-    CefRefPtr<FakeBrowser> Attach(CMyBrowser* popup) {
-        auto window = std::make_unique<CWnd>();
-        EXPECT_TRUE(
-            window->Create("Browser", "", WS_CHILD | WS_VISIBLE, RECT{0, 0, 10, 10}, popup, 1));
-        CefRefPtr<FakeBrowser> browser = FakeBrowser::Create(window->m_hWnd);
-        browser->client = app.m_clientApp->m_handler;
-        browser->AnnounceCreated();
-        browserWindows.push_back(std::move(window));
-        return browser;
-    }
-
-    QTemporaryDir dir;
-    QTemporaryDir home;
-    CVelkSTKAppApp app;
-    MainWnd mainWnd;
-    FakeBrowserFactory factory;
-    std::vector<HWND> popups;
-    std::vector<std::unique_ptr<CWnd>> browserWindows;
+    CefRefPtr<FakeBrowser> Attach(CMyBrowser* popup) { return AttachBrowser(popup, QString()); }
 };
 
 // ---------------------------------------------------------------------------

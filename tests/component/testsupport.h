@@ -1,16 +1,40 @@
 // Shared helpers of the component tests: a manual clock installed for the
 // window timers, fakes of the platform's ports and of the message boxes
-// (FakePorts.h), and a window that records the messages it receives.
+// (FakePorts.h), a window that records the messages it receives, and the
+// small words the tests speak in (rectangles, command packets).
+//
+// Beside it: RecordingWindows.h (windows that keep what reaches them),
+// TestProfile.h (a profile directory of the test's own), AppTest.h (the
+// application object and its windows) and MainFrameFixture.h (a real main
+// frame).
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
+#include <QString>
+#include <functional>
+#include <ostream>
 #include <vector>
 
 #include "FakePorts.h"
 #include "framework/afxwin.h"
 #include "framework/clock.h"
+
+// Rectangles in failure messages (found by argument lookup: RECT is global).
+inline void PrintTo(const RECT& r, std::ostream* os) {
+    *os << "(" << r.left << "," << r.top << ")-(" << r.right << "," << r.bottom << ")";
+}
+
+inline RECT WindowRect(const CWnd* w) {
+    RECT r;
+    w->GetWindowRect(&r);
+    return r;
+}
+
+// A page's command packet: command `cmd` with `fields` after it.
+inline QString Command(int cmd, const QString& fields = QString()) {
+    return QStringLiteral("<PKT><GBN>9000</GBN><CMD>%1</CMD>%2</PKT>").arg(cmd).arg(fields);
+}
 
 struct Recorded {
     UINT message;
