@@ -5,14 +5,26 @@
 #include <QDir>
 #include <QEvent>
 #include <QEventLoop>
+#include <QThread>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
+#include <algorithm>
 
 #include "engine/context.h"
 #include "engine/qt_browser.h"
 #include "engine/rendering.h"
 #include "framework/afxwin.h"
 #include "framework/peer.h"
+
+namespace {
+
+// The renderer processes the engine starts before new pages share the
+// running ones: two per core, and at least four.
+int RendererProcessLimit() {
+    return std::max(4, 2 * QThread::idealThreadCount());
+}
+
+}  // namespace
 
 CefRefPtr<CefCommandLine> CefCommandLine::CreateCommandLine() {
     return new CefCommandLine();
@@ -78,6 +90,16 @@ bool CefInitialize(const CefMainArgs&, const CefSettings& settings, CefRefPtr<Ce
     // navigation; a page restored from the back-forward cache is not
     // promised to pass through the same reports.
     cmd->AppendSwitch(QStringLiteral("disable-back-forward-cache"));
+    // Alarms come in bursts: twenty popups, each with a renderer process of
+    // its own, spent most of the cores starting those processes while the
+    // user-interface thread that runs every popup's fade waited for one.
+    // Past a few processes per core, new pages share the renderers already
+    // running, so a burst starts a few processes, not twenty, and each
+    // further window costs a few megabytes instead of a process. (The engine
+    // keeps no site to a renderer of its own: a page's frames of other sites
+    // already share its renderer.)
+    cmd->AppendSwitchWithValue(QStringLiteral("renderer-process-limit"),
+                               QString::number(RendererProcessLimit()));
     if (app)
         app->OnBeforeCommandLineProcessing(CefString(), cmd);
 
