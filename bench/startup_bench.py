@@ -3,7 +3,9 @@ WebEngine view loading the same page, in the same run, on a virtual
 display. Each run starts every case once, one after the other, so that the
 cases share the machine's state; the table gives the median of the runs
 and their range. Usage: python3 bench/startup_bench.py [RUNS] [CASE...]
-(a case is picked by a word of its name, e.g. "1" or "3")."""
+(a case is picked by a word of its name, e.g. "1" or "3"). The cases with
+Debian's Chromium (an app window on a fresh profile, the browser a user
+would otherwise use) run where chromium is installed."""
 
 import http.server
 import os
@@ -77,18 +79,23 @@ def cpu_ticks(pid):
     return total
 
 
-def run(cmd, env, expect, cwd):
+def run(cmd, env, expect, cwd, later=()):
+    """Starts `cmd` and, once its first page has loaded, each command of
+    `later` (windows opened afterwards by the same program)."""
     with lock:
         loaded.clear()
     t0 = time.monotonic()
     proc = subprocess.Popen(cmd, env=env, cwd=cwd, stdout=subprocess.DEVNULL,
                             stderr=subprocess.DEVNULL)
+    helpers = []
     deadline = t0 + 60
     first = last = None
     while time.monotonic() < deadline:
         with lock:
             if loaded and first is None:
                 first = loaded[0][0] - t0
+                helpers = [subprocess.Popen(c, env=env, cwd=cwd, stdout=subprocess.DEVNULL,
+                                            stderr=subprocess.DEVNULL) for c in later]
             if len(loaded) >= expect:
                 last = loaded[expect - 1][0] - t0
                 break
@@ -104,7 +111,20 @@ def run(cmd, env, expect, cwd):
         proc.wait(30)
     except subprocess.TimeoutExpired:
         proc.kill()
+    for h in helpers:
+        h.wait(30)
     return first, last, rss, pss, idle
+
+
+def chromium(url, home):
+    """An app window of Debian's Chromium on `url` with a fresh profile in
+    `home`, drawing in software as the other cases do. A later command with
+    the same profile opens its window in the running browser and exits."""
+    flags = [f"--user-data-dir={home}/chromium", "--no-first-run", "--no-default-browser-check",
+             "--disable-gpu", "--password-store=basic", "--window-size=800,600"]
+    if os.geteuid() == 0:
+        flags.append("--no-sandbox")
+    return [shutil.which("chromium") or "chromium", *flags, f"--app={url}"]
 
 
 def main():
@@ -126,20 +146,30 @@ def main():
     with open(os.path.join(work, "app.ini"), "w") as f:
         f.write("[APP]\nWW=800\nHH=600\nLMW=400\nLMH=300\n")
     results = {}
+    # Each case: its name, its command and the commands it runs after the
+    # first load (both from the run's fresh home), how many loads it waits for.
+    shell = os.path.join(work, "VelkSTKApp")
+    bare = os.path.join(BUILD, "bare_view")
     cases = [
-        ("bare view, 1", [os.path.join(BUILD, "bare_view"), base], 1),
-        ("shell, 1 chat window", [os.path.join(work, "VelkSTKApp"), f"x://url={base}?view=0"], 1),
-        ("bare views, 3", [os.path.join(BUILD, "bare_view"), base, "3"], 3),
-        ("shell, 3 chat windows", [os.path.join(work, "VelkSTKApp"),
-                                   f"x://url={base}?view=0&more=2"], 3),
+        ("bare view, 1", lambda h: ([bare, base], []), 1),
+        ("shell, 1 chat window", lambda h: ([shell, f"x://url={base}?view=0"], []), 1),
+        ("chromium --app, 1", lambda h: (chromium(base + "?view=0", h), []), 1),
+        ("bare views, 3", lambda h: ([bare, base, "3"], []), 3),
+        ("shell, 3 chat windows", lambda h: ([shell, f"x://url={base}?view=0&more=2"], []), 3),
+        ("chromium --app, 3", lambda h: (chromium(base + "?view=0", h),
+                                         [chromium(f"{base}?view={i}", h) for i in (1, 2)]), 3),
     ]
+    if not shutil.which("chromium"):
+        print("chromium is not installed (apt install chromium): its cases are left out")
+        cases = [c for c in cases if not c[0].startswith("chromium")]
     cases = [c for c in cases if not picked or any(w in c[0].split(", ")[1].split() for w in picked)]
     for _ in range(runs):
-        for name, cmd, expect in cases:
+        for name, command, expect in cases:
             shutil.rmtree(os.path.join(work, "cache"), ignore_errors=True)
             home = tempfile.mkdtemp(prefix="velk-bench-home-")
             e = dict(env, HOME=home, XDG_CONFIG_HOME=home + "/c", XDG_DATA_HOME=home + "/d")
-            results.setdefault(name, []).append(run(cmd, e, expect, work))
+            cmd, later = command(home)
+            results.setdefault(name, []).append(run(cmd, e, expect, work, later))
             shutil.rmtree(home, ignore_errors=True)
     print(f"median (min-max) of {runs} runs")
     print(f"{'case':28} {'first load ms':>16} {'all loaded ms':>16} {'RSS MB':>12} {'PSS MB':>12} {'idle CPU %':>15}")
