@@ -109,6 +109,30 @@ class InstalledFilesTest(unittest.TestCase):
         action = desktop_entry()["Desktop Action ShowChat"]
         self.assertEqual(action["Exec"].split(), [launcher, "--show-chat"])
 
+    def test_version_and_help_answer_without_a_display(self):
+        launcher = installed("bin", desktop_entry()["Desktop Entry"]["Exec"].split()[0])
+        release = ET.parse(installed("share", "metainfo", f"{APP_ID}.metainfo.xml")).getroot()
+        newest = release.find("releases/release").get("version")
+        with tempfile.TemporaryDirectory(prefix="velk-home-") as home:
+            env = {k: v for k, v in os.environ.items()
+                   if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
+            env.update(HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"))
+            for switch in ("--version", "--help", "-h"):
+                with self.subTest(switch=switch):
+                    r = subprocess.run([launcher, switch], capture_output=True, text=True,
+                                       env=env, timeout=60)
+                    self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+                    self.assertTrue(r.stdout.strip(), switch)
+                    self.assertNotRegex(r.stderr, "platform plugin|could not connect")
+            r = subprocess.run([launcher, "--version"], capture_output=True, text=True, env=env,
+                               timeout=60)
+            program, engine = r.stdout.splitlines()
+            # The program's version is the one its AppStream data announces.
+            self.assertEqual(program, f"VelkSTKApp {newest}")
+            self.assertRegex(engine, r"^Qt WebEngine 6\.\d+\.\d+ \(Chromium \d+\.[\d.]+\)$")
+            # Nothing started: no settings, cache or profile was made.
+            self.assertEqual(os.listdir(home), [])
+
     def test_the_icon_is_there_at_every_size_and_scalable(self):
         for size in ICON_SIZES:
             with self.subTest(size=size):
