@@ -1,24 +1,11 @@
 #include "engine/document_group.h"
 
-#include <QSet>
-
 namespace engine {
 namespace {
 
-// Origins whose certificate failed and was accepted, for the life of the
-// process.
-QSet<QString>& InsecureOrigins() {
-    static auto* origins = new QSet<QString>();
-    return *origins;
-}
-
-QString OriginKey(const QUrl& url) {
-    if (url.host().isEmpty())
-        return QString();
+bool IsSecureScheme(const QUrl& url) {
     const QString scheme = url.scheme().toLower();
-    const bool plain = scheme == QLatin1String("http") || scheme == QLatin1String("ws");
-    return scheme + QLatin1String("://") + url.host().toLower() + QLatin1Char(':') +
-           QString::number(url.port(plain ? 80 : 443));
+    return scheme == QLatin1String("https") || scheme == QLatin1String("wss");
 }
 
 // A page that loads documents without end (frames made in a loop) keeps
@@ -46,32 +33,44 @@ bool IsCreatorsDocument(const QUrl& url) {
            scheme == QLatin1String("blob") || scheme == QLatin1String("javascript");
 }
 
+void FailedHosts::Add(const QUrl& url) {
+    if (IsSecureScheme(url) && !url.host().isEmpty())
+        m_hosts.insert(url.host().toLower());
+}
+
+bool FailedHosts::Contains(const QUrl& url) const {
+    return !m_hosts.isEmpty() && IsSecureScheme(url) && m_hosts.contains(url.host().toLower());
+}
+
+FailedHosts& ProcessFailedHosts() {
+    static auto* hosts = new FailedHosts();
+    return *hosts;
+}
+
 void DocumentGroup::Join(Member member) {
-    const CefDocumentRecord record = Record();
-    Ledger& ledger = m_members[member];
-    ledger.current = record.documents;
-    ledger.insecure = record.insecure;
+    // Whatever joins can script a new document that is on its way.
+    for (auto& [m, page] : m_members)
+        page.next.shared = page.next.shared || page.next.active;
+    m_members.try_emplace(member);
 }
 
 void DocumentGroup::Leave(Member member) {
     m_members.erase(member);
 }
 
-void DocumentGroup::AddDocument(const QString& address, Member except) {
-    for (auto& [m, ledger] : m_members) {
-        if (m == except)
-            continue;
-        AddOnce(ledger.current, address);
-        if (ledger.pending)
-            AddOnce(ledger.next, address);
+void DocumentGroup::AddDocument(const QString& address) {
+    AddOnce(m_taint.documents, address);
+    for (auto& [m, page] : m_members) {
+        if (page.next.active)
+            AddOnce(page.next.taint.documents, address);
     }
 }
 
 void DocumentGroup::AddInsecure(const QString& address) {
-    for (auto& [m, ledger] : m_members) {
-        AddOnce(ledger.insecure, address);
-        if (ledger.pending)
-            AddOnce(ledger.nextInsecure, address);
+    AddOnce(m_taint.insecure, address);
+    for (auto& [m, page] : m_members) {
+        if (page.next.active)
+            AddOnce(page.next.taint.insecure, address);
     }
 }
 
@@ -80,76 +79,48 @@ void DocumentGroup::Navigation(Member member, const QUrl& url, bool topFrame) {
     if (it == m_members.end() || IsCreatorsDocument(url))
         return;
     const QString address = url.toString(QUrl::FullyEncoded);
-    if (!topFrame) {
-        AddDocument(address, nullptr);
-        return;
+    if (topFrame) {
+        Pending& next = it->second.next;
+        if (!next.active)
+            next = Pending{true, m_members.size() > 1, {}, {}};
+        next.top = address;
     }
-    Ledger& ledger = it->second;
-    if (!ledger.pending) {
-        ledger.pending = true;
-        ledger.next.clear();
-        ledger.nextInsecure.clear();
-    }
-    // The new document can script the others once it is there; for its own
-    // page it replaces the old one only when its load ends.
-    AddOnce(ledger.next, address);
-    ledger.nextTop = address;
-    AddDocument(address, member);
+    // Every document, once there, can script all the others.
+    AddDocument(address);
 }
 
 void DocumentGroup::TopLoadEnded(Member member, bool replaced) {
     auto it = m_members.find(member);
-    if (it == m_members.end() || !it->second.pending)
+    if (it == m_members.end() || !it->second.next.active)
         return;
-    Ledger& ledger = it->second;
-    ledger.pending = false;
-    if (replaced) {
-        ledger.current = std::exchange(ledger.next, {});
-        ledger.insecure = std::exchange(ledger.nextInsecure, {});
-        ledger.top = std::exchange(ledger.nextTop, {});
+    Page& page = it->second;
+    Pending next = std::exchange(page.next, {});
+    if (!replaced)
         return;
-    }
-    for (const QString& a : std::exchange(ledger.next, {}))
-        AddOnce(ledger.current, a);
-    for (const QString& a : std::exchange(ledger.nextInsecure, {}))
-        AddOnce(ledger.insecure, a);
-    ledger.nextTop.clear();
+    page.top = next.top;
+    // Alone from the first to the last moment of its way here, the new
+    // document could be scripted only by what it brought itself.
+    if (!next.shared)
+        m_taint = std::move(next.taint);
 }
 
 void DocumentGroup::CertificateError(Member member, const QUrl& url) {
     if (!m_members.count(member))
         return;
-    const QString origin = OriginKey(url);
-    if (!origin.isEmpty())
-        InsecureOrigins().insert(origin);
+    m_failedHosts.Add(url);
     AddInsecure(url.toString(QUrl::FullyEncoded));
 }
 
 void DocumentGroup::Request(Member member, const QUrl& url) {
-    if (!m_members.count(member) || InsecureOrigins().isEmpty())
-        return;
-    const QString origin = OriginKey(url);
-    if (!origin.isEmpty() && InsecureOrigins().contains(origin))
+    if (m_members.count(member) && m_failedHosts.Contains(url))
         AddInsecure(url.toString(QUrl::FullyEncoded));
 }
 
 CefDocumentRecord DocumentGroup::Record() const {
-    CefDocumentRecord record;
-    for (const auto& [m, ledger] : m_members) {
-        for (const QString& a : ledger.current)
-            AddOnce(record.documents, a);
-        for (const QString& a : ledger.insecure)
-            AddOnce(record.insecure, a);
-        if (!ledger.pending)
-            continue;
-        for (const QString& a : ledger.next)
-            AddOnce(record.documents, a);
-        for (const QString& a : ledger.nextInsecure)
-            AddOnce(record.insecure, a);
-    }
+    CefDocumentRecord record = m_taint;
+    // A host may fail after its documents were counted.
     for (const QString& a : record.documents) {
-        const QString origin = OriginKey(QUrl(a));
-        if (!origin.isEmpty() && InsecureOrigins().contains(origin))
+        if (m_failedHosts.Contains(QUrl(a)))
             AddOnce(record.insecure, a);
     }
     return record;

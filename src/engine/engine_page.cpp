@@ -1,10 +1,12 @@
 #include "engine/engine_page.h"
 
 #include <QWebEngineCertificateError>
+#include <QWebEngineLoadingInfo>
 #include <QWebEngineUrlRequestInfo>
 #include <cstdio>
 
 #include "engine/context.h"
+#include "engine/load_events.h"
 #include "engine/qt_browser.h"
 
 namespace engine {
@@ -27,19 +29,29 @@ bool IsEngineScheme(const QString& scheme) {
 }  // namespace
 
 void RequestWatcher::interceptRequest(QWebEngineUrlRequestInfo& info) {
-    if (m_browser && m_browser->Group())
-        m_browser->Group()->Request(m_browser, info.requestUrl());
+    if (m_page->Group())
+        m_page->Group()->Request(m_page, info.requestUrl());
 }
 
 EnginePage::EnginePage(QWebEngineProfile* profile, QObject* parent)
     : QWebEnginePage(profile, parent) {
+    setUrlRequestInterceptor(new RequestWatcher(this));
+    // Connected before anyone else hears of a load's end, so that what the
+    // group holds is up to date when the page's browser tells its client.
+    connect(this, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
+        if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus || !m_group)
+            return;
+        const LoadEnd end =
+            LoadEndOf(info.status(), info.errorDomain(), info.errorCode(), info.errorString());
+        m_group->TopLoadEnded(this, end.replaced);
+    });
     // Certificate errors are accepted, as the library settings ask; the
     // page's group learns of each, so that nothing it then shows counts as
     // the service's.
     connect(this, &QWebEnginePage::certificateError, this,
             [this](QWebEngineCertificateError error) {
-                if (m_browser && m_browser->Group())
-                    m_browser->Group()->CertificateError(m_browser, error.url());
+                if (m_group)
+                    m_group->CertificateError(this, error.url());
                 if (GetContext().settings.ignore_certificate_errors) {
                     error.acceptCertificate();
                 } else {
@@ -48,14 +60,29 @@ EnginePage::EnginePage(QWebEngineProfile* profile, QObject* parent)
             });
 }
 
+EnginePage::~EnginePage() {
+    if (m_group)
+        m_group->Leave(this);
+}
+
+void EnginePage::JoinGroup(std::shared_ptr<DocumentGroup> group) {
+    if (m_group)
+        m_group->Leave(this);
+    m_group = std::move(group);
+    if (m_group)
+        m_group->Join(this);
+}
+
 bool EnginePage::acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) {
     if (!IsEngineScheme(url.scheme())) {
         std::fprintf(stderr, "address refused: %s is not a web address\n",
                      url.toString(QUrl::FullyEncoded).toUtf8().constData());
         return false;
     }
-    if (m_browser)
-        m_browser->NavigationAccepted(url, isMainFrame);
+    if (m_group)
+        m_group->Navigation(this, url, isMainFrame);
+    if (m_browser && isMainFrame)
+        m_browser->TopNavigationAccepted();
     return true;
 }
 

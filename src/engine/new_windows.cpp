@@ -51,9 +51,9 @@ void QtBrowser::OnNewWindow(QWebEngineNewWindowRequest& request) {
         return;
     // The new window and this page can script each other: one group. Its
     // first document is asked for before the window takes it over.
-    popup->JoinGroup(m_group);
-    if (m_group)
-        m_group->Navigation(popup.get(), request.requestedUrl(), true);
+    popup->JoinGroupOf(*this);
+    if (DocumentGroup* group = popup->Group())
+        group->Navigation(popup->Page(), request.requestedUrl(), true);
     request.openIn(popup->Page());
     if (client) {
         if (CefRefPtr<CefLifeSpanHandler> h = client->GetLifeSpanHandler()) {

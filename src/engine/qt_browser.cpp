@@ -125,21 +125,28 @@ CefRefPtr<QtBrowser> QtBrowser::Create(const CefWindowInfo& info, CefRefPtr<CefC
     return b;
 }
 
-void QtBrowser::JoinGroup(std::shared_ptr<DocumentGroup> group) {
-    if (m_group)
-        m_group->Leave(this);
-    m_group = std::move(group);
-    if (m_group)
-        m_group->Join(this);
+DocumentGroup* QtBrowser::Group() const {
+    auto* page = qobject_cast<EnginePage*>(m_page.data());
+    return page ? page->Group() : nullptr;
+}
+
+QString QtBrowser::TopAddress() const {
+    DocumentGroup* group = Group();
+    return group ? group->TopAddress(m_page.data()) : QString();
+}
+
+void QtBrowser::JoinGroupOf(const QtBrowser& opener) {
+    auto* page = qobject_cast<EnginePage*>(m_page.data());
+    auto* openers = qobject_cast<EnginePage*>(opener.m_page.data());
+    if (page && openers)
+        page->JoinGroup(openers->SharedGroup());
 }
 
 void QtBrowser::Attach(EnginePage* page) {
     m_page = page;
     // Until a page opens it, a browser is a group of its own.
-    JoinGroup(std::make_shared<DocumentGroup>());
+    page->JoinGroup(std::make_shared<DocumentGroup>());
     page->SetBrowser(this);
-    m_watcher = new RequestWatcher(this, page);
-    page->setUrlRequestInterceptor(m_watcher);
     m_view->setPage(page);
     m_channelObject = new ChannelObject(page);
     m_channelObject->SetBrowser(this);
@@ -192,14 +199,11 @@ void QtBrowser::Notify(CefRefPtr<H> (CefClient::*getter)(), F&& call) {
     QueueCallback([handler, call = std::forward<F>(call)] { call(handler); });
 }
 
-void QtBrowser::NavigationAccepted(const QUrl& url, bool isMainFrame) {
-    if (m_group)
-        m_group->Navigation(this, url, isMainFrame);
+void QtBrowser::TopNavigationAccepted() {
     // A load that replaces one still running gets no start report of its
     // own from the engine, only the end of the last: the top frame's
     // navigation is what says that the document asked for is on its way.
-    if (isMainFrame)
-        m_startedSinceLoadUrl = true;
+    m_startedSinceLoadUrl = true;
 }
 
 void QtBrowser::OnLoadingChanged(const QWebEngineLoadingInfo& info) {
@@ -220,8 +224,6 @@ void QtBrowser::OnLoadingChanged(const QWebEngineLoadingInfo& info) {
     m_hasDocument = true;
     const LoadEnd end =
         LoadEndOf(info.status(), info.errorDomain(), info.errorCode(), info.errorString());
-    if (m_group)
-        m_group->TopLoadEnded(this, end.replaced);
     if (!end.error) {
         Notify(&CefClient::GetLoadHandler, [self, end](CefRefPtr<CefLoadHandler> h) {
             h->OnLoadEnd(self.get(), self.get(), end.code);
@@ -269,7 +271,8 @@ void QtBrowser::ReloadIgnoreCache() {
 }
 
 CefDocumentRecord QtBrowser::GetDocumentRecord() {
-    return m_group ? m_group->Record() : CefDocumentRecord();
+    DocumentGroup* group = m_closed ? nullptr : Group();
+    return group ? group->Record() : CefDocumentRecord();
 }
 
 bool QtBrowser::SendProcessMessage(CefProcessId target, CefRefPtr<CefProcessMessage> message) {
@@ -299,14 +302,9 @@ void QtBrowser::Finish() {
            [self](CefRefPtr<CefLifeSpanHandler> h) { h->OnBeforeClose(self.get()); });
     m_closed = true;
     LiveBrowsers().erase(this);
-    if (m_group) {
-        m_group->Leave(this);
-        m_group.reset();
-    }
+    // The page stays in its group until it is gone (engine/engine_page.h).
     if (auto* page = qobject_cast<EnginePage*>(m_page.data()))
         page->SetBrowser(nullptr);
-    if (m_watcher)
-        m_watcher->Detach();
     if (m_devTools)
         m_devTools->CloseBrowser(true);
     if (m_channelObject)

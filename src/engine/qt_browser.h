@@ -71,14 +71,14 @@ public:
     bool SendFromFrame(CefRefPtr<CefFrame> frame, CefProcessId target,
                        CefRefPtr<CefProcessMessage> message);
 
-    // What this page and its group loaded (engine/document_group.h), and
-    // the address of its top document as the engine loaded it.
-    DocumentGroup* Group() const { return m_group.get(); }
-    QString TopAddress() const { return m_group ? m_group->TopAddress(this) : QString(); }
+    // What could script this page and its group (engine/document_group.h),
+    // and the address of its top document as the engine loaded it.
+    DocumentGroup* Group() const;
+    QString TopAddress() const;
 
-    // The engine accepted a navigation of one of the page's frames (its
-    // redirects included) to `url`.
-    void NavigationAccepted(const QUrl& url, bool isMainFrame);
+    // The engine accepted a navigation of the page's top frame (or a
+    // redirect of one).
+    void TopNavigationAccepted();
 
     // For the engine's own windows.
     QWebEnginePage* Page() const { return m_page; }
@@ -93,7 +93,8 @@ private:
     QtBrowser() = default;
     ~QtBrowser() override;
     void Attach(EnginePage* page);
-    void JoinGroup(std::shared_ptr<DocumentGroup> group);
+    // The page joins the group of the page that opened it.
+    void JoinGroupOf(const QtBrowser& opener);
     void OnLoadingChanged(const QWebEngineLoadingInfo& info);
     void OnNewWindow(QWebEngineNewWindowRequest& request);
     void OnRendererGone();
@@ -119,8 +120,6 @@ private:
     QWebChannel* m_channel = nullptr;          // owned by the page
     ChannelObject* m_channelObject = nullptr;  // owned by the page
     CefRefPtr<QtBrowser> m_devTools;
-    std::shared_ptr<DocumentGroup> m_group;  // shared with the windows of its group
-    QPointer<RequestWatcher> m_watcher;      // owned by the page
     QElapsedTimer m_rendererClock;
     std::deque<qint64> m_rendererLosses;  // times the renderer ended, recent ones
 
