@@ -42,7 +42,9 @@ BOOL CVelkSTKAppApp::InitInstance() {
 
     CefSettings settings;
     settings.single_process = GetOsMajorVersion() <= 5 ? 1 : 0;
-    settings.no_sandbox = 1;
+    // Pages run walled in by the engine's sandbox wherever the engine can
+    // make one (it says when it cannot).
+    settings.no_sandbox = 0;
     settings.command_line_args_disabled = 1;
     settings.cache_path = GetExeDir() + PathSeparator() + QStringLiteral("cache");
     settings.locale = QStringLiteral("ko-KR,ko");

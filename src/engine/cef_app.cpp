@@ -9,12 +9,15 @@
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <algorithm>
+#include <cstdio>
 
 #include "engine/context.h"
 #include "engine/qt_browser.h"
 #include "engine/rendering.h"
+#include "engine/version.h"
 #include "framework/afxwin.h"
 #include "framework/peer.h"
+#include "platform/system.h"
 
 namespace {
 
@@ -70,10 +73,21 @@ bool CefInitialize(const CefMainArgs&, const CefSettings& settings, CefRefPtr<Ce
     if (ctx.initialized || !QCoreApplication::instance())
         return false;
 
+    // Every process that shows pages runs in the engine's sandbox (a
+    // seccomp filter, user and pid namespaces of its own), so that a flaw
+    // of the renderer that a page finds stays inside it. The engine cannot
+    // make one for the superuser, and refuses to start as root with it on.
+    const bool sandbox = !settings.no_sandbox && !platform::RunsAsSuperUser();
+    std::fprintf(stderr, "VelkSTKApp: %s, pages in the engine's sandbox: %s\n",
+                 qUtf8Printable(engine::EngineDescription()),
+                 sandbox ? "on"
+                 : settings.no_sandbox
+                     ? "off (as asked)"
+                     : "off (the program runs as root, where the engine cannot wall pages in)");
     CefRefPtr<CefCommandLine> cmd = CefCommandLine::CreateCommandLine();
     if (settings.single_process)
         cmd->AppendSwitch(QStringLiteral("single-process"));
-    if (settings.no_sandbox)
+    if (!sandbox)
         cmd->AppendSwitch(QStringLiteral("no-sandbox"));
     if (!settings.locale.isEmpty()) {
         cmd->AppendSwitchWithValue(QStringLiteral("lang"), settings.locale.section(',', 0, 0));
@@ -108,7 +122,7 @@ bool CefInitialize(const CefMainArgs&, const CefSettings& settings, CefRefPtr<Ce
     // profile is created (StartEngine).
     ctx.chromiumFlags = engine::BuildChromiumFlags(settings, cmd);
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", ctx.chromiumFlags);
-    if (settings.no_sandbox)
+    if (!sandbox)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
 
     const QString cachePath = engine::UsableCachePath(settings.cache_path);

@@ -170,4 +170,8 @@ void ReleaseTerminationSignalsInChild() {
     pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
 }
 
+bool RunsAsSuperUser() {
+    return ::geteuid() == 0;
+}
+
 }  // namespace platform

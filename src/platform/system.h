@@ -70,4 +70,7 @@ void OnTerminationRequest(std::function<void()> handler);
 // For a program this process starts: lets it receive those requests again
 // (to be called in the child between fork and exec).
 void ReleaseTerminationSignalsInChild();
+
+// Whether the process runs with the superuser's rights (effective user 0).
+bool RunsAsSuperUser();
 }  // namespace platform

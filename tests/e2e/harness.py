@@ -182,6 +182,15 @@ class Program:
         self.proc = None
         self.output = ""
         self._log = None
+        self.runner = []  # what the program is started through
+
+    def as_user(self, user="nobody", group="nogroup"):
+        """From now on the program runs as `user` (the tests run as root),
+        in its directories, which become that user's."""
+        subprocess.run(["chown", "-R", f"{user}:{group}", self.root], check=True)
+        os.chmod(self.root, 0o755)
+        self.runner = ["setpriv", f"--reuid={user}", f"--regid={group}", "--clear-groups"]
+        return self
 
     def env(self, extra=None):
         env = self.display.env()
@@ -196,7 +205,8 @@ class Program:
 
     def start(self, *args, env=None, cwd=None):
         self._log = open(os.path.join(self.root, "output.log"), "w+")
-        self.proc = subprocess.Popen([self.exe, *args], env=self.env(env), cwd=cwd or self.root,
+        self.proc = subprocess.Popen([*self.runner, self.exe, *args], env=self.env(env),
+                                     cwd=cwd or self.root,
                                      stdout=self._log, stderr=subprocess.STDOUT,
                                      stdin=subprocess.DEVNULL)
         return self
