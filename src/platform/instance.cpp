@@ -150,7 +150,7 @@ void SetLastError(DWORD error) {
 namespace platform {
 
 QString PrivateDirectoryProblem(const QString& path, quint32 uid) {
-    struct stat st {};
+    struct stat st = {};
     if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
         return QStringLiteral("%1 cannot be read: %2")
             .arg(path, QString::fromLocal8Bit(std::strerror(errno)));

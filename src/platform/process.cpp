@@ -251,7 +251,7 @@ std::shared_ptr<const ProgramFile> ProgramFile::Open(const CString& path, Openin
     const int fd = ::open(native.constData(), O_PATH | O_CLOEXEC);
     if (fd < 0)
         return nullptr;
-    struct stat st {};
+    struct stat st = {};
     if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
         ::close(fd);
         return nullptr;
@@ -280,12 +280,12 @@ bool SameContent(const struct stat& a, const struct stat& b) {
 }  // namespace
 
 bool ProgramFile::Unchanged() const {
-    struct stat now {};
+    struct stat now = {};
     return ::fstat(m_fd, &now) == 0 && SameContent(now, m_stat);
 }
 
 bool ProgramFile::StillAtPath() const {
-    struct stat now {};
+    struct stat now = {};
     return ::stat(QFile::encodeName(m_path).constData(), &now) == 0 && SameContent(now, m_stat);
 }
 
