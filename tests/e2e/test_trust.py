@@ -1,10 +1,14 @@
 """Who may start programs, tried as an attacker would: a page of another
 site (`localhost` beside the service's `127.0.0.1`) that rewrites its
-address, scripts the service's page from a frame or a window, or keeps
-calling while the service's page is on its way; and a page of the service
-delivered with a certificate error. Nothing starts in any of them; in each
-test the service's own page then can, once its top frame has loaded anew."""
+address, scripts the service's page from a frame or a window, plants a
+script in a service page's new document and then leaves or goes to the
+service itself, or keeps calling while the service's page is on its way;
+and a page of the service's host delivered with a certificate error, on the
+service's port or another. Nothing starts in any of them; in each test the
+service's own page then can, once its top frame has loaded anew with
+nothing else left in its group."""
 
+import json
 import os
 import subprocess
 import tempfile
@@ -71,6 +75,32 @@ class TrustTest(ProgramTest):
         self.launch("own", srv)
         self.prog.wait_for(self.started, what="the page's own start")
         self.assertEqual(self.started(), ["own"])
+
+    def planter(self, target, marker, then):
+        """The script of a foreign page that waits until the window
+        `target` (a script expression) holds a service document whose
+        address has `marker`, writes into it a script that calls the bridge
+        once told to (`window.go`), and then runs `then`."""
+        planted = ("report('planted', 1); setInterval(function () { if (window.go) "
+                   f"{{ window.go = 0; MApp.jsPacket({json.dumps(ATTACK)}); }} }}, 50);")
+        return ("var iv = setInterval(function () { try {"
+                f" var t = {target};"
+                f" if (t.location.href.indexOf({json.dumps(marker)}) < 0 || !t.document.body ||"
+                " !t.MApp) return;"
+                " clearInterval(iv);"
+                " var el = t.document.createElement('script');"
+                f" el.text = {json.dumps(planted)};"
+                f" t.document.body.appendChild(el); {then}"
+                " } catch (e) {} }, 20);")
+
+    def fire_planted(self, page, count):
+        """Waits for the planted script in `page` and tells it to call."""
+        self.prog.wait_for(lambda: server.reports_of("planted", page), what="the planted script")
+        server.push(page, "window.go = 1")
+        return self.refused(count)
+
+    def wait_windows_gone(self, title):
+        self.prog.wait_for(lambda: not display.windows_named(title), what=f"{title} gone")
 
     def click_link_over_the_page(self, href):
         """The user clicks a link that covers the whole page."""
@@ -142,6 +172,100 @@ class TrustTest(ProgramTest):
         self.refused(2)
         self.assertEqual(self.started(), [])
         self.assert_own_start_after_reload(2)
+
+    def test_a_script_planted_by_a_window_that_then_closed_is_still_foreign(self):
+        self.start(self.page_url())
+        self.loaded(1)
+        second = self.page_url() + "&n=2"
+        foreign = self.foreign_script_url(
+            f"opener.location.href = {json.dumps(second)};" +
+            self.planter("opener", "n=2", "window.close();"))
+        server.push(self.page, f"window.open({foreign!r}, '_blank', 'width=300,height=200')")
+        self.loaded(2)
+        self.wait_windows_gone("^run$")
+        self.assertIn(f"http://localhost:{server.port}/run.html", self.fire_planted(self.page, 1))
+        self.assertEqual(self.started(), [])
+        self.assert_own_start_after_reload(3)
+
+    def test_a_script_planted_by_a_window_a_foreign_frame_opened_is_still_foreign(self):
+        self.start(self.page_url())
+        self.loaded(1)
+        second = self.page_url() + "&n=2"
+        # The window keeps the service page (opener.top) when its frame is
+        # gone with the page's old document.
+        window = self.foreign_script_url(
+            f"var s = opener.top; s.location.href = {json.dumps(second)};" +
+            self.planter("s", "n=2", "window.close();"))
+        frame = self.foreign_script_url(
+            f"window.open({json.dumps(window)}, '_blank', 'width=300,height=200')")
+        server.push(self.page, "var f = document.createElement('iframe');"
+                               f"f.src = {frame!r}; document.body.appendChild(f);")
+        self.loaded(2)
+        self.wait_windows_gone("^run$")
+        self.assertIn(f"http://localhost:{server.port}/run.html", self.fire_planted(self.page, 1))
+        self.assertEqual(self.started(), [])
+        self.assert_own_start_after_reload(3)
+
+    def test_a_script_planted_by_a_window_that_went_to_the_service_itself(self):
+        # The main window, reached by a link, shows another site's page. It
+        # opens a window of that site and goes to the service; the window
+        # plants a script in the service's new page and goes to the service
+        # too (windows a page opens may not start programs themselves).
+        self.start(self.page_url("localhost"))
+        self.loaded(1)
+        opened = self.page + "-w"
+        service_window = self.page_url().replace(f"id={self.page}", f"id={opened}")
+        helper = self.foreign_script_url(
+            self.planter("opener", f"127.0.0.1:{server.port}/chat_test",
+                         f"location.href = {json.dumps(service_window)};"))
+        server.push(self.page, f"window.open({helper!r}, '_blank', 'width=300,height=200');"
+                               f"setTimeout(function () {{ location.href = {self.page_url()!r}; }},"
+                               " 300)")
+        self.loaded(2)
+        self.prog.wait_for(lambda: server.reports_of("loaded", opened), what="the window at the service")
+        self.assertIn(f"http://localhost:{server.port}/", self.fire_planted(self.page, 1))
+        self.assertEqual(self.started(), [])
+        # The control: once that window is gone, the main window's page
+        # loaded anew may.
+        server.push(opened, "window.close()")
+        self.wait_windows_gone("^chat test$")
+        self.assert_own_start_after_reload(3)
+
+    def test_a_certificate_that_failed_on_another_port_of_the_host_is_not_forgotten(self):
+        tmp = tempfile.mkdtemp(prefix="velk-tls-")
+        cert, key = os.path.join(tmp, "cert.pem"), os.path.join(tmp, "key.pem")
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1",
+                        "-subj", "/CN=127.0.0.1", "-keyout", key, "-out", cert],
+                       check=True, capture_output=True)
+        notices, service = PageServer(tls=(cert, key)), PageServer(tls=(cert, key))
+        try:
+            self.start(self.page_url(), trusted=[f"https://127.0.0.1:{service.port}",
+                                                 f"http://127.0.0.1:{server.port}"])
+            self.loaded(1)
+            # A notice of the service's host on another port, with the
+            # certificate that fails; the engine accepts it for the host.
+            notice = self.page + "-notice"
+            server.push(self.page, "send(pkt(22, {DLGTIT: '공지', CLOSESEC: 0, URL: "
+                                   f"{notices.url('popup_test.html?id=' + notice)!r}}}))")
+            self.prog.wait_for(lambda: notices.reports_of("loaded", notice), what="the notice")
+            # The service's own port, with the same certificate: the engine
+            # does not ask again, and the page is still not trusted.
+            server.push(self.page, f"location.href = "
+                                   f"{service.url('chat_test.html?id=' + self.page)!r}")
+            self.loaded(1, service)
+            self.launch("attack", service)
+            self.assertIn(f"https://127.0.0.1:{service.port}/chat_test.html", self.refused(1))
+            self.assertEqual(self.started(), [])
+            # The host's plain pages carry no certificate: the service's
+            # page over http may.
+            service.push(self.page, f"location.href = {self.page_url() + '&n=2'!r}")
+            self.loaded(2)
+            self.launch("own")
+            self.prog.wait_for(self.started, what="the page's own start")
+            self.assertEqual(self.started(), ["own"])
+        finally:
+            notices.stop()
+            service.stop()
 
     def test_a_page_that_keeps_calling_while_the_service_page_is_on_its_way(self):
         self.start(self.page_url("localhost"))
