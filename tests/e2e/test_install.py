@@ -177,6 +177,44 @@ class InstalledProgram(Program):
         return env
 
 
+def control_names(field):
+    """The package names of a control field: every alternative, without versions."""
+    names = []
+    for clause in filter(None, (c.strip() for c in field.split(","))):
+        names += [alt.split("(")[0].split(":")[0].strip() for alt in clause.split("|")]
+    return names
+
+
+class PackageTest(unittest.TestCase):
+    def test_the_package_depends_on_this_releases_libraries_and_suggests_input(self):
+        build = os.path.dirname(BINARY)
+        with tempfile.TemporaryDirectory(prefix="velk-package-") as out:
+            r = subprocess.run(["cpack", "--config", os.path.join(build, "CPackConfig.cmake"),
+                                "-B", out], capture_output=True, text=True, timeout=600)
+            self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+            debs = [f for f in os.listdir(out) if f.endswith(".deb")]
+            self.assertEqual(len(debs), 1, debs)
+            deb = os.path.join(out, debs[0])
+
+            def field(name):
+                return subprocess.run(["dpkg-deb", "-f", deb, name], capture_output=True,
+                                      text=True, check=True).stdout.strip()
+
+            depends = control_names(field("Depends"))
+            # Computed on this release: the engine's libraries and its helper
+            # process, under the names of the packages installed here (the
+            # build ran against them), whichever release this is.
+            for needed in ("libqt6webenginewidgets6", "libqt6webenginecore6-bin"):
+                self.assertIn(needed, depends)
+            installed_names = subprocess.run(
+                ["dpkg-query", "-W", "-f=${Package}\n", *depends], capture_output=True,
+                text=True).stdout.split()
+            self.assertEqual(sorted(set(depends) - set(installed_names)), [])
+            # Korean input through fcitx5 needs its Qt 6 front end.
+            self.assertIn("fcitx5-frontend-qt6", control_names(field("Suggests")))
+            self.assertIn("pkexec", control_names(field("Recommends")))
+
+
 class InstalledProgramTest(ProgramTest):
     def setUp(self):
         self.launcher = desktop_entry()["Desktop Entry"]["Exec"].split()[0]
