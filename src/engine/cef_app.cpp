@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QEvent>
 #include <QEventLoop>
+#include <QLoggingCategory>
 #include <QThread>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
@@ -78,6 +79,11 @@ bool CefInitialize(const CefMainArgs&, const CefSettings& settings, CefRefPtr<Ce
     // of the renderer that a page finds stays inside it. The engine cannot
     // make one for the superuser, and refuses to start as root with it on.
     const bool sandbox = !settings.no_sandbox && !platform::RunsAsSuperUser();
+    // The engine's own start-up report (its switches and drawing settings,
+    // some thirty lines) is for whoever looks into the engine, and drowned
+    // the program's own lines; QT_LOGGING_RULES=qt.webenginecontext.info=true
+    // shows it again (the variable's rules come after these).
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
     std::fprintf(stderr, "VelkSTKApp: %s, pages in the engine's sandbox: %s\n",
                  qUtf8Printable(engine::EngineDescription()),
                  sandbox ? "on"
