@@ -57,13 +57,18 @@ struct MenuItemProperties {
 };
 using MenuItemPropertiesList = QList<MenuItemProperties>;
 
+// The readers return the argument by value, not the reference they were
+// given: a reference to a temporary argument would outlive it
+// (`const QDBusArgument& a = QDBusArgument(...) >> p;`). A copy shares the
+// argument's reading position, so a chain of reads goes on where the last
+// one ended.
 QDBusArgument& operator<<(QDBusArgument& arg, const IconPixmap& p) {
     arg.beginStructure();
     arg << p.width << p.height << p.argb;
     arg.endStructure();
     return arg;
 }
-const QDBusArgument& operator>>(const QDBusArgument& arg, IconPixmap& p) {
+QDBusArgument operator>>(const QDBusArgument& arg, IconPixmap& p) {
     arg.beginStructure();
     arg >> p.width >> p.height >> p.argb;
     arg.endStructure();
@@ -76,7 +81,7 @@ QDBusArgument& operator<<(QDBusArgument& arg, const ToolTip& t) {
     arg.endStructure();
     return arg;
 }
-const QDBusArgument& operator>>(const QDBusArgument& arg, ToolTip& t) {
+QDBusArgument operator>>(const QDBusArgument& arg, ToolTip& t) {
     arg.beginStructure();
     arg >> t.iconName >> t.pixmaps >> t.title >> t.text;
     arg.endStructure();
@@ -93,7 +98,7 @@ QDBusArgument& operator<<(QDBusArgument& arg, const MenuLayout& m) {
     arg.endStructure();
     return arg;
 }
-const QDBusArgument& operator>>(const QDBusArgument& arg, MenuLayout& m) {
+QDBusArgument operator>>(const QDBusArgument& arg, MenuLayout& m) {
     arg.beginStructure();
     arg >> m.id >> m.properties;
     arg.beginArray();
@@ -114,7 +119,7 @@ QDBusArgument& operator<<(QDBusArgument& arg, const MenuItemProperties& m) {
     arg.endStructure();
     return arg;
 }
-const QDBusArgument& operator>>(const QDBusArgument& arg, MenuItemProperties& m) {
+QDBusArgument operator>>(const QDBusArgument& arg, MenuItemProperties& m) {
     arg.beginStructure();
     arg >> m.id >> m.properties;
     arg.endStructure();
