@@ -164,6 +164,7 @@ class InstalledProgram(Program):
         self.proc = None
         self.output = ""
         self._log = None
+        self.runner = []  # started as the tests' own user
 
     def env(self, extra=None):
         env = super().env(extra)
