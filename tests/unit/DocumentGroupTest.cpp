@@ -138,40 +138,6 @@ TEST(DocumentGroupTest, WhatCountsAfterEachSequence) {
          },
          {kService, kOther, kService + "?2"},
          {}},
-        {"a foreign window that goes to the service itself stays counted",
-         [](DocumentGroup& g) {
-             g.Join(popup);
-             g.Navigation(popup, QUrl(kOther), true);
-             g.TopLoadEnded(popup, true);
-             g.Navigation(page, QUrl(kService), true);
-             g.TopLoadEnded(page, true);
-             g.Navigation(popup, QUrl(kService + "?2"), true);
-             g.TopLoadEnded(popup, true);
-         },
-         {kOther, kService, kService + "?2"},
-         {}},
-        {"a window that lived while the new document came may have scripted it",
-         [](DocumentGroup& g) {
-             g.Join(popup);
-             g.Navigation(popup, QUrl(kOther), true);
-             g.TopLoadEnded(popup, true);
-             g.Navigation(page, QUrl(kService), true);
-             g.Leave(popup);
-             g.TopLoadEnded(page, true);
-         },
-         {kOther, kService},
-         {}},
-        {"a window that joins while the new document comes may script it",
-         [](DocumentGroup& g) {
-             g.Navigation(page, QUrl(kOther), true);
-             g.TopLoadEnded(page, true);
-             g.Navigation(page, QUrl(kService), true);
-             g.Join(popup);
-             g.Leave(popup);
-             g.TopLoadEnded(page, true);
-         },
-         {kOther, kService},
-         {}},
         {"a load of one left alone starts clean of the windows gone before it",
          [](DocumentGroup& g) {
              g.Join(popup);
