@@ -126,8 +126,7 @@ CefRefPtr<QtBrowser> QtBrowser::Create(const CefWindowInfo& info, CefRefPtr<CefC
 }
 
 DocumentGroup* QtBrowser::Group() const {
-    auto* page = qobject_cast<EnginePage*>(m_page.data());
-    return page ? page->Group() : nullptr;
+    return m_page ? m_page->Group() : nullptr;
 }
 
 QString QtBrowser::TopAddress() const {
@@ -136,10 +135,8 @@ QString QtBrowser::TopAddress() const {
 }
 
 void QtBrowser::JoinGroupOf(const QtBrowser& opener) {
-    auto* page = qobject_cast<EnginePage*>(m_page.data());
-    auto* openers = qobject_cast<EnginePage*>(opener.m_page.data());
-    if (page && openers)
-        page->JoinGroup(openers->SharedGroup());
+    if (m_page && opener.m_page)
+        m_page->JoinGroup(opener.m_page->SharedGroup());
 }
 
 void QtBrowser::Attach(EnginePage* page) {
@@ -303,8 +300,8 @@ void QtBrowser::Finish() {
     m_closed = true;
     LiveBrowsers().erase(this);
     // The page stays in its group until it is gone (engine/engine_page.h).
-    if (auto* page = qobject_cast<EnginePage*>(m_page.data()))
-        page->SetBrowser(nullptr);
+    if (m_page)
+        m_page->SetBrowser(nullptr);
     if (m_devTools)
         m_devTools->CloseBrowser(true);
     if (m_channelObject)

@@ -116,7 +116,7 @@ private:
     PopupWindow* m_top = nullptr;       // for popups
     CWnd* m_viewHost = nullptr;         // the browser window's first child
     QPointer<EngineView> m_view;
-    QPointer<QWebEnginePage> m_page;
+    QPointer<EnginePage> m_page;
     QWebChannel* m_channel = nullptr;          // owned by the page
     ChannelObject* m_channelObject = nullptr;  // owned by the page
     CefRefPtr<QtBrowser> m_devTools;

@@ -233,6 +233,13 @@ class Program:
             self._log.seek(0)
             self.output = self._log.read()
 
+    def lines(self, start):
+        """The lines the running program has written so far that begin with
+        `start`."""
+        with open(os.path.join(self.root, "output.log"), encoding="utf-8",
+                  errors="replace") as f:
+            return [line.rstrip("\n") for line in f if line.startswith(start)]
+
     def signal(self, sig=signal.SIGTERM):
         self.proc.send_signal(sig)
 

@@ -32,14 +32,8 @@ class SandboxTest(ProgramTest):
                            what=f"the bridge's answer {call}")
 
     def startup_line(self):
-        return self.prog.wait_for(
-            lambda: [line for line in self.prog_output() if line.startswith("VelkSTKApp: ")],
-            what="the start-up line")[0]
-
-    def prog_output(self):
-        with open(os.path.join(self.prog.root, "output.log"), encoding="utf-8",
-                  errors="replace") as f:
-            return f.read().splitlines()
+        return self.prog.wait_for(lambda: self.prog.lines("VelkSTKApp: "),
+                                  what="the start-up line")[0]
 
     def test_an_ordinary_users_pages_run_sandboxed_and_work(self):
         # A page of the program's own directory that reports to the server.

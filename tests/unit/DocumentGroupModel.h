@@ -240,57 +240,36 @@ inline std::string RunWalk(const std::uint8_t* data, std::size_t size) {
         const int other = live[data[i + 2] / 7 % live.size()];
         const QString a = kAddresses[data[i + 2] % kAddresses.size()];
         const bool web = !engine::IsCreatorsDocument(QUrl(a));
-        switch (data[i] % 9) {
-            case 0:
-                if (int(model.windows.size()) < kMaxWindows && web) {
-                    const int n = model.Open(w);
-                    group.Join(key(n));
-                    model.TopNavigation(n, a);
-                    group.Navigation(key(n), QUrl(a), true);
-                    trace += "open " + std::to_string(n) + " from " + std::to_string(w) + "; ";
-                }
-                break;
-            case 1:
-                if (web) {
-                    model.TopNavigation(w, a);
-                    group.Navigation(key(w), QUrl(a), true);
-                    trace += "top " + std::to_string(w) + " " + a.toStdString() + "; ";
-                }
-                break;
-            case 2:
-                model.Frame(w, a);
-                group.Navigation(key(w), QUrl(a), false);
-                trace += "frame " + std::to_string(w) + " " + a.toStdString() + "; ";
-                break;
-            case 3:
-            case 4: {
-                const bool replaced = data[i] % 9 == 3;
-                model.LoadEnded(w, replaced);
-                group.TopLoadEnded(key(w), replaced);
-                trace += (replaced ? "loaded " : "stopped ") + std::to_string(w) + "; ";
-                break;
-            }
-            case 5:
-                model.Close(w);
-                group.Leave(key(w));
-                trace += "close " + std::to_string(w) + "; ";
-                break;
-            case 6:
-                if (web) {
-                    model.CertificateError(w, a);
-                    group.CertificateError(key(w), QUrl(a));
-                    trace += "certificate " + std::to_string(w) + " " + a.toStdString() + "; ";
-                }
-                break;
-            case 7:
-                model.Request(w, a);
-                group.Request(key(w), QUrl(a));
-                trace += "request " + std::to_string(w) + " " + a.toStdString() + "; ";
-                break;
-            case 8:
-                model.Plant(other, w, data[i + 2]);
-                trace += "plant " + std::to_string(other) + "->" + std::to_string(w) + "; ";
-                break;
+        const int op = data[i] % 9;
+        static const char* const kNames[] = {"open",  "top",         "frame",   "loaded", "stopped",
+                                             "close", "certificate", "request", "plant"};
+        trace += std::string(kNames[op]) + " " + std::to_string(w) + "<" + std::to_string(other) +
+                 " " + a.toStdString() + "; ";
+        if (op == 0 && web && int(model.windows.size()) < kMaxWindows) {
+            const int n = model.Open(w);
+            group.Join(key(n));
+            model.TopNavigation(n, a);
+            group.Navigation(key(n), QUrl(a), true);
+        } else if (op == 1 && web) {
+            model.TopNavigation(w, a);
+            group.Navigation(key(w), QUrl(a), true);
+        } else if (op == 2) {
+            model.Frame(w, a);
+            group.Navigation(key(w), QUrl(a), false);
+        } else if (op == 3 || op == 4) {
+            model.LoadEnded(w, op == 3);
+            group.TopLoadEnded(key(w), op == 3);
+        } else if (op == 5) {
+            model.Close(w);
+            group.Leave(key(w));
+        } else if (op == 6 && web) {
+            model.CertificateError(w, a);
+            group.CertificateError(key(w), QUrl(a));
+        } else if (op == 7) {
+            model.Request(w, a);
+            group.Request(key(w), QUrl(a));
+        } else if (op == 8) {
+            model.Plant(other, w, data[i + 2]);
         }
         if (group.Empty())
             break;  // nothing is left to ask
@@ -298,13 +277,12 @@ inline std::string RunWalk(const std::uint8_t* data, std::size_t size) {
         const CefDocumentRecord want = model.Record();
         const CefDocumentRecord got = group.Record();
         const auto set = [](const QStringList& l) { return QSet<QString>(l.begin(), l.end()); };
-        if (set(got.documents) != set(want.documents) || set(got.insecure) != set(want.insecure)) {
-            return "the ledger and the model differ after: " + trace +
-                   "\n  ledger: " + got.documents.join(' ').toStdString() + " | " +
-                   got.insecure.join(' ').toStdString() +
-                   "\n  model:  " + want.documents.join(' ').toStdString() + " | " +
-                   want.insecure.join(' ').toStdString();
-        }
+        const auto text = [](const CefDocumentRecord& r) {
+            return (r.documents.join(' ') + " | " + r.insecure.join(' ')).toStdString();
+        };
+        if (set(got.documents) != set(want.documents) || set(got.insecure) != set(want.insecure))
+            return "differ after: " + trace + "\n  ledger: " + text(got) +
+                   "\n  model: " + text(want);
         // What the rule trusts carries no script of another site.
         bool trusted = !got.documents.isEmpty() && got.insecure.isEmpty();
         for (const QString& d : got.documents)

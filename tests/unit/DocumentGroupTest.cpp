@@ -175,24 +175,6 @@ TEST(DocumentGroupTest, WhatCountsAfterEachSequence) {
     }
 }
 
-TEST(DocumentGroupTest, ACertificateThatFailedTaintsEverySecurePageOfItsHost) {
-    engine::FailedHosts hosts;
-    DocumentGroup group(hosts);
-    group.Join(page);
-    group.Navigation(page, QUrl("https://chat.example.com:8443/notice.html"), true);
-    group.CertificateError(page, QUrl("https://chat.example.com:8443/notice.html"));
-    const struct {
-        const char* address;
-        bool failed;
-    } cases[] = {
-        {"https://chat.example.com/chat.html", true}, {"https://CHAT.example.com:9443/", true},
-        {"wss://chat.example.com/feed", true},        {"http://chat.example.com/chat.html", false},
-        {"https://cdn.example.com/chat.html", false},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(hosts.Contains(QUrl(c.address)), c.failed) << c.address;
-}
-
 // Random sequences of group events, the same for the ledger and the
 // reference model; seeds fixed so that a failure comes back.
 TEST(DocumentGroupTest, TheLedgerAgreesWithTheModelOnRandomSequences) {
