@@ -25,6 +25,16 @@ setUpModule, tearDownModule = module_fixture(__name__)
 ATTACK = "<PKT><GBN>9000</GBN><CMD>6</CMD><EXEFILE>rec.sh</EXEFILE><PARAM>attack</PARAM></PKT>"
 
 
+def self_signed():
+    """A certificate for 127.0.0.1 that no authority signed, and its key."""
+    tmp = tempfile.mkdtemp(prefix="velk-tls-")
+    cert, key = os.path.join(tmp, "cert.pem"), os.path.join(tmp, "key.pem")
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1",
+                    "-subj", "/CN=127.0.0.1", "-keyout", key, "-out", cert],
+                   check=True, capture_output=True)
+    return cert, key
+
+
 class TrustTest(ProgramTest):
     def start(self, url, trusted=None):
         origins = " ".join(trusted or [f"http://127.0.0.1:{server.port}"])
@@ -228,12 +238,9 @@ class TrustTest(ProgramTest):
         self.assert_own_start_after_reload(3)
 
     def test_a_certificate_that_failed_on_another_port_of_the_host_is_not_forgotten(self):
-        tmp = tempfile.mkdtemp(prefix="velk-tls-")
-        cert, key = os.path.join(tmp, "cert.pem"), os.path.join(tmp, "key.pem")
-        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1",
-                        "-subj", "/CN=127.0.0.1", "-keyout", key, "-out", cert],
-                       check=True, capture_output=True)
-        notices, service = PageServer(tls=(cert, key)), PageServer(tls=(cert, key))
+        # One certificate on both ports, as one host has.
+        cert = self_signed()
+        notices, service = PageServer(tls=cert), PageServer(tls=cert)
         try:
             self.start(self.page_url(), trusted=[f"https://127.0.0.1:{service.port}",
                                                  f"http://127.0.0.1:{server.port}"])
@@ -278,12 +285,7 @@ class TrustTest(ProgramTest):
         self.assertGreater(len(self.refusals()), 1)
 
     def test_a_page_with_a_certificate_error_is_not_the_services(self):
-        tmp = tempfile.mkdtemp(prefix="velk-tls-")
-        cert, key = os.path.join(tmp, "cert.pem"), os.path.join(tmp, "key.pem")
-        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1",
-                        "-subj", "/CN=127.0.0.1", "-keyout", key, "-out", cert],
-                       check=True, capture_output=True)
-        tls = PageServer(tls=(cert, key))
+        tls = PageServer(tls=self_signed())
         try:
             self.start(tls.url(f"chat_test.html?id={self.page}"),
                        trusted=[f"https://127.0.0.1:{tls.port}", f"http://127.0.0.1:{server.port}"])
