@@ -93,15 +93,28 @@ BOOL CMyBrowser::Create(CPacket* packet, CWnd* parent) {
     }
     m_rcTarget = RECT{x, y, x + w, y + h};
 
+    // The first step's place: the target, right of it for a slide from the
+    // right, one height below it otherwise.
     RECT r = m_rcTarget;
-    if (s.GetInt(QStringLiteral("ANIM"), kAnimInPlace) != kAnimInPlace)
+    const int anim = s.GetInt(QStringLiteral("ANIM"), kAnimInPlace);
+    if (anim == kAnimSlideFromRight)
+        OffsetRect(&r, w, 0);
+    else if (anim != kAnimInPlace)
         OffsetRect(&r, 0, h);
 
     // The desktop has no window object; its handle stands for it.
     HWND parentWnd = parent ? parent->m_hWnd : GetDesktopWindow();
-    return CreateEx(0, kClassName, s.GetString(QStringLiteral("DLGTIT"), QStringLiteral("Zunta")),
-                    WS_POPUP | WS_SYSMENU, static_cast<int>(r.left), static_cast<int>(r.top), w, h,
-                    parentWnd, 0);
+    if (!CreateEx(0, kClassName, s.GetString(QStringLiteral("DLGTIT"), QStringLiteral("Zunta")),
+                  WS_POPUP | WS_SYSMENU, static_cast<int>(r.left), static_cast<int>(r.top), w, h,
+                  parentWnd, 0)) {
+        return FALSE;
+    }
+    // Translucent before it is first shown, so that no frame of it is ever
+    // seen opaque; where that fails it appears opaque at once.
+    ModifyStyleEx(0, WS_EX_LAYERED);
+    if (!m_layered.SetTransparencyPercent(m_hWnd, kStartPercent))
+        ModifyStyleEx(WS_EX_LAYERED, 0);
+    return TRUE;
 }
 
 BOOL CMyBrowser::PreCreateWindow(CREATESTRUCT& cs) {
@@ -148,8 +161,8 @@ void CMyBrowser::OnTimer(UINT_PTR id) {
     CWnd::OnTimer(id);
 }
 
-// Creates the browser, makes the window 20 % opaque and puts it at the start
-// of its slide.
+// Creates the browser and starts the steps; the window already stands at
+// its first step's place with its first step's opacity.
 void CMyBrowser::StartAppearance() {
     CPacket& s = Settings();
     RECT rc;
@@ -162,18 +175,6 @@ void CMyBrowser::StartAppearance() {
     if (AfxGetApp())
         ShellApp().CreateBrowser(m_hWnd, url, rc);
 
-    const int anim = s.GetInt(QStringLiteral("ANIM"), kAnimInPlace);
-    ModifyStyleEx(0, WS_EX_LAYERED);
-    if (!m_layered.SetTransparencyPercent(m_hWnd, kStartPercent)) {
-        // No fading here: the popup appears opaque at once.
-        ModifyStyleEx(WS_EX_LAYERED, 0);
-        RedrawWindow(m_hWnd, nullptr, nullptr, kRedrawAll);
-    }
-    if (anim == kAnimSlideUp) {
-        MoveTo(m_rcTarget.left, m_rcTarget.bottom);
-    } else if (anim == kAnimSlideFromRight) {
-        MoveTo(m_rcTarget.right, m_rcTarget.top);
-    }
     SetTimer(TIMER_STEP, kTimerIntervalMs);
 }
 
@@ -289,6 +290,8 @@ void CMyBrowser::OnPagePacket(CPacket& packet) {
 // goes on unchanged.
 void CMyBrowser::OpenChatBeside(CPacket& packet) {
     CPacket request(packet.GetText());
+    // The main window judges the request by the page that made it.
+    request.SetSource(packet.Source());
     if (m_nType != TP_SAVED_CHAT) {
         ForwardToMainWindow(request, SENDER_NO_WINDOW);
         return;

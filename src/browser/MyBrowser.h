@@ -37,8 +37,9 @@ public:
     ~CMyBrowser() override;
 
     // Keeps a copy of `packet` (the caller keeps its own), computes the
-    // target rectangle and creates the window, at the target for ANIM 1 and
-    // one height below it otherwise. `parent` is the window the creator
+    // target rectangle and creates the window, hidden and 20 % opaque, at
+    // its first step's place: the target for ANIM 1, one width right of it
+    // for ANIM 3, one height below it otherwise. `parent` is the window the creator
     // names; nullptr stands for the desktop. Non-zero on success; on failure
     // the caller still owns the object.
     virtual BOOL Create(CPacket* packet, CWnd* parent);

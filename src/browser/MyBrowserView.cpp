@@ -325,6 +325,8 @@ void CMyBrowserView::PlaceFrame(CPacket& packet) {
 // frame width; the frame moves left when the side window would not fit.
 void CMyBrowserView::OpenSideWindow(CPacket& packet) {
     CPacket copy(packet.GetText());
+    // The main window judges the request by the page that made it.
+    copy.SetSource(packet.Source());
     if (!m_frame || (m_frame->m_kind != TP_SAVED_CHAT &&
                      copy.GetInt(QStringLiteral("TP"), 0) != TP_SIDE_CHAT)) {
         ForwardToMainWindow(copy, SENDER_NO_WINDOW);

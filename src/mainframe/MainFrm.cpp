@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
 
 #include "browser/MyBrowser.h"
 #include "browser/MyBrowserFrame.h"
@@ -17,10 +18,14 @@
 #include "shared/Settings.h"
 #include "shared/ShellApp.h"
 #include "shared/WorkArea.h"
+#include "update/TrustedOrigins.h"
 #include "update/Updater.h"
 
 namespace {
 constexpr UINT_PTR TIMER_START_MAIN_CHAT = 50000;
+// While popups wait for open ones to close: how often that is looked at.
+constexpr UINT_PTR TIMER_WINDOW_TURN = 50001;
+constexpr UINT kPopupCloseCheckMs = 100;
 
 CString IniString(const char* key, const CString& def) {
     return AppSetting(QString::fromLatin1(key), def);
@@ -39,7 +44,20 @@ bool OpensWebAddress(CPacket& packet) {
 
 CMainFrame::CMainFrame()
     : m_alarmSettings(std::make_unique<CPacket>(ShellApp().GetProfileString(
-          QStringLiteral("ALARM"), QStringLiteral("CFG"), kEmptyPacketText))) {}
+          QStringLiteral("ALARM"), QStringLiteral("CFG"), kEmptyPacketText))),
+      m_requests(
+          [this](WindowRequests::Kind kind, CPacket& packet, LPARAM sender) {
+              return kind == WindowRequests::Kind::Popup ? OpenPopup(packet)
+                                                         : OpenOrPlaceChatFrame(packet, sender);
+          },
+          [this](bool soon) {
+              if (!soon) {
+                  SetTimer(TIMER_WINDOW_TURN, kPopupCloseCheckMs);
+              } else if (!m_turnPosted) {
+                  m_turnPosted = PostMessage(WM_APP_WINDOW_TURN) != FALSE;
+              }
+          },
+          [](const QString& line) { std::fprintf(stderr, "%s\n", qPrintable(line)); }) {}
 
 CMainFrame::~CMainFrame() = default;
 
@@ -124,6 +142,10 @@ LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_APP_HANDOFF:
             OnHandOff(reinterpret_cast<CPacket*>(wParam), reinterpret_cast<const CString*>(lParam));
             return 0;
+        case WM_APP_WINDOW_TURN:
+            m_turnPosted = false;
+            m_requests.Turn();
+            return 0;
         default:
             return CFrameWnd::WindowProc(message, wParam, lParam);
     }
@@ -140,6 +162,9 @@ void CMainFrame::OnTimer(UINT_PTR id) {
         CMyBrowserFrame* frame = GetMainChatFrame(OpenOrCreate);
         m_openHidden = false;
         CompleteStartup(frame ? frame->m_hWnd : nullptr, TakeOwnStartupId());
+    } else if (id == TIMER_WINDOW_TURN) {
+        KillTimer(TIMER_WINDOW_TURN);
+        m_requests.Turn();
     }
     CFrameWnd::OnTimer(id);
 }
@@ -298,11 +323,11 @@ void CMainFrame::OnPacket(CPacket* packet, LPARAM sender) {
             break;
         case CMD_OPEN_CHAT_FRAME:
             if (OpensWebAddress(*packet))
-                OpenOrPlaceChatFrame(*packet, sender);
+                AskForWindow(WindowRequests::Kind::Chat, *packet, sender);
             break;
         case CMD_OPEN_POPUP_WINDOW:
             if (OpensWebAddress(*packet))
-                OpenPopup(*packet);
+                AskForWindow(WindowRequests::Kind::Popup, *packet, sender);
             break;
         case CMD_CLOSE_SAVED_CHATS:
             // Popups are not registered: they stay.
@@ -313,7 +338,7 @@ void CMainFrame::OnPacket(CPacket* packet, LPARAM sender) {
             }
             break;
         case CMD_SHOW_BALLOON:
-            m_trayIcon.ShowBalloon(packet->GetString(QStringLiteral("MSG"), QString()));
+            ShowBalloon(packet->GetString(QStringLiteral("MSG"), QString()));
             break;
         case CMD_STORE_ALARM_SETTINGS:
             m_alarmSettings->SetText(packet->GetText());
@@ -325,35 +350,46 @@ void CMainFrame::OnPacket(CPacket* packet, LPARAM sender) {
     }
 }
 
+void CMainFrame::AskForWindow(WindowRequests::Kind kind, CPacket& packet, LPARAM sender) {
+    QString reason;
+    const bool foreign = !IsTrustedSender(packet.Source(), &reason);
+    const QString origin = OriginOf(packet.Source().pageUrl);
+    m_requests.Ask(kind, packet, sender, foreign,
+                   origin.isEmpty() ? QStringLiteral("a page of no known origin") : origin);
+}
+
 // A popup browser window for the packet, on the desktop. It owns itself from
 // now on and is not registered.
-void CMainFrame::OpenPopup(CPacket& packet) {
+std::shared_ptr<bool> CMainFrame::OpenPopup(CPacket& packet) {
     auto* popup = new CMyBrowser();
     std::shared_ptr<bool> alive = popup->AliveToken();
     // The desktop has no window object: nullptr stands for it.
     popup->Create(&packet, CWnd::FromHandle(GetDesktopWindow()));
     if (!*alive)
-        return;
+        return nullptr;
     if (!IsWindow(popup->m_hWnd)) {
         // Never became a window, so nothing else will delete it.
         delete popup;
-        return;
+        return nullptr;
     }
     // A popup's window is shown without activation (WS_EX_NOACTIVATE).
     popup->ShowWindow(SW_SHOW);
+    return alive;
 }
 
-void CMainFrame::OpenOrPlaceChatFrame(CPacket& packet, LPARAM sender) {
+std::shared_ptr<bool> CMainFrame::OpenOrPlaceChatFrame(CPacket& packet, LPARAM sender) {
     CMyBrowserFrame* target = FindFrameByTitle(packet);
     CMyBrowserFrame* frame = target;
+    std::shared_ptr<bool> made;
     if (!target) {
         frame = new CMyBrowserFrame();
         std::shared_ptr<bool> alive = frame->AliveToken();
         if (!frame->CreateFrame(&packet)) {
             if (*alive)
                 delete frame;
-            return;
+            return nullptr;
         }
+        made = alive;
         frame->SetMenu(nullptr);
         frame->UpdateWindow();
         // The requesting window, when it still exists: the new frame follows
@@ -387,7 +423,7 @@ void CMainFrame::OpenOrPlaceChatFrame(CPacket& packet, LPARAM sender) {
         }
     }
     if (!frame || !IsWindow(frame->m_hWnd))
-        return;
+        return made;
     if (frame->IsIconic()) {
         frame->ShowWindow(SW_RESTORE);
         frame->SetForegroundWindow();
@@ -396,6 +432,11 @@ void CMainFrame::OpenOrPlaceChatFrame(CPacket& packet, LPARAM sender) {
             frame->ShowWindow(SW_SHOW);
         frame->SetForegroundWindow();
     }
+    return made;
+}
+
+void CMainFrame::ShowBalloon(const CString& text) {
+    m_trayIcon.ShowBalloon(text);
 }
 
 // --- Tray, refresh, exit, hand-off -----------------------------------------------------

@@ -11,6 +11,7 @@
 #include "mainframe/ChildView.h"
 #include "mainframe/MyMutex.h"
 #include "mainframe/TrayIcon.h"
+#include "mainframe/WindowRequests.h"
 #include "packet/Packet.h"
 
 class CMyBrowserFrame;
@@ -38,6 +39,10 @@ public:
     // For tests: the registered frames still alive, in registration order.
     std::vector<CMyBrowserFrame*> RegisteredFrames() const;
     CPacket& AlarmSettings() { return *m_alarmSettings; }
+    WindowRequests& Requests() { return m_requests; }
+
+    // Shows `text` as the tray icon's balloon.
+    void ShowBalloon(const CString& text);
 
 protected:
     BOOL PreCreateWindow(CREATESTRUCT& cs) override;
@@ -60,8 +65,11 @@ private:
     void OnUnregisterFrame(HWND h);
     // `sender` is WM_APP_PACKET's sender context (packet/Vocabulary.h).
     void OnPacket(CPacket* packet, LPARAM sender);
-    void OpenOrPlaceChatFrame(CPacket& packet, LPARAM sender);
-    void OpenPopup(CPacket& packet);
+    // Hands a page's request for a window to m_requests, judged by its sender.
+    void AskForWindow(WindowRequests::Kind kind, CPacket& packet, LPARAM sender);
+    // Both return the life token of the window they made, or null.
+    std::shared_ptr<bool> OpenOrPlaceChatFrame(CPacket& packet, LPARAM sender);
+    std::shared_ptr<bool> OpenPopup(CPacket& packet);
     void OnTrayNotify(UINT mouseMessage);
     // `startupId` is the later start's startup id, or null.
     void OnHandOff(CPacket* handed, const CString* startupId);
@@ -80,4 +88,6 @@ private:
     // entry's start, with a tray to bring it back from).
     bool m_openHidden = false;
     CChildView m_wndView;
+    WindowRequests m_requests;
+    bool m_turnPosted = false;  // WM_APP_WINDOW_TURN is on its way
 };

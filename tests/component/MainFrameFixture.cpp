@@ -10,6 +10,7 @@
 #include "framework/internal.h"
 #include "platform/instance.h"
 #include "res/resources.h"
+#include "shared/Service.h"
 
 void MainFrameTest::SetUp() {
     AppTest::SetUp();
@@ -95,6 +96,13 @@ CMyBrowserFrame* MainFrameTest::Direct(const QString& fields) {
 }
 
 LRESULT MainFrameTest::SendPacket(CPacket& packet, LPARAM context) {
+    // Sent by a service page unless the test says otherwise, each in a turn
+    // of its own, as pages' packets come.
+    if (packet.Source().documents.isEmpty()) {
+        const QString page = ContentBaseUrl() + "chat.html";
+        packet.SetSource({page, page, {page}, {}});
+    }
+    main->SendMessage(WM_APP_WINDOW_TURN);
     return main->SendMessage(WM_APP_PACKET, reinterpret_cast<WPARAM>(&packet), context);
 }
 

@@ -69,7 +69,7 @@ TEST_F(MainFramePopupTest, Command22MakesAShownUnregisteredPopupFromThePacket) {
         QString fields;
         bool fromChat;  // sent with the main chat window as the requester
         RECT target;
-        RECT created;  // where the window is before its slide starts
+        RECT created;  // its first step's place, where it is created
         int type;
         QString title;
         QString url;
@@ -117,7 +117,7 @@ TEST_F(MainFramePopupTest, Command22MakesAShownUnregisteredPopupFromThePacket) {
          "<XX>10</XX><YY>20</YY><ANIM>3</ANIM><URL>?n=1</URL>",
          true,
          {10, 20, 230, 200},
-         {10, 200, 230, 380},
+         {230, 20, 450, 200},
          3,
          "",
          LoginUrl() + "?n=1"},

@@ -86,7 +86,8 @@ TEST_F(PopupBrowserTest, WindowIsABorderlessHandCursorPopupThatNeverTakesTheFocu
     EXPECT_EQ(popup->GetPeer()->objectName(), "ZUNTABROWSER");
     EXPECT_EQ(popup->GetPeer()->cursor().shape(), Qt::PointingHandCursor);
     EXPECT_EQ(popup->GetStyle() & ~WS_VISIBLE, WS_POPUP | WS_SYSMENU);
-    EXPECT_EQ(popup->GetExStyle(), WS_EX_NOACTIVATE);
+    // Layered from its creation: it is first seen translucent.
+    EXPECT_EQ(popup->GetExStyle(), WS_EX_NOACTIVATE | WS_EX_LAYERED);
     EXPECT_TRUE(popup->GetPeer()->windowFlags() & Qt::FramelessWindowHint);
     EXPECT_TRUE(popup->GetPeer()->windowFlags() & Qt::WindowDoesNotAcceptFocus);
     EXPECT_TRUE(popup->GetPeer()->testAttribute(Qt::WA_ShowWithoutActivating));
@@ -96,34 +97,27 @@ TEST_F(PopupBrowserTest, WindowIsABorderlessHandCursorPopupThatNeverTakesTheFocu
     EXPECT_EQ(Open("")->GetWindowText(), "");
 }
 
-TEST_F(PopupBrowserTest, ExplicitPlacementAndTheSlideStartOneHeightBelow) {
+TEST_F(PopupBrowserTest, ExplicitPlacementAndEachSlidesFirstPlaceFromTheCreation) {
     struct Case {
         QString fields;
-        RECT created;  // before the start
-        RECT started;  // after the start, before the first step
+        RECT first;  // from the creation until the first step
     };
     const Case cases[] = {
-        {"<XX>10</XX><YY>20</YY><WW>300</WW><HH>100</HH>", {10, 20, 310, 120}, {10, 20, 310, 120}},
-        {"<ANIM>2</ANIM><XX>10</XX><YY>20</YY><WW>300</WW><HH>100</HH>",
-         {10, 120, 310, 220},
-         {10, 120, 310, 220}},
-        {"<ANIM>3</ANIM><XX>10</XX><YY>20</YY><WW>300</WW><HH>100</HH>",
-         {10, 120, 310, 220},
-         {310, 20, 610, 120}},
+        {"<XX>10</XX><YY>20</YY><WW>300</WW><HH>100</HH>", {10, 20, 310, 120}},
+        {"<ANIM>2</ANIM><XX>10</XX><YY>20</YY><WW>300</WW><HH>100</HH>", {10, 120, 310, 220}},
+        {"<ANIM>3</ANIM><XX>10</XX><YY>20</YY><WW>300</WW><HH>100</HH>", {310, 20, 610, 120}},
         // Any other ANIM: one height below, and it stays there.
-        {"<ANIM>7</ANIM><XX>10</XX><YY>20</YY><WW>300</WW><HH>100</HH>",
-         {10, 120, 310, 220},
-         {10, 120, 310, 220}},
+        {"<ANIM>7</ANIM><XX>10</XX><YY>20</YY><WW>300</WW><HH>100</HH>", {10, 120, 310, 220}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fields.toStdString());
         ObservedPopup* popup = Open(c.fields);
-        EXPECT_EQ(WindowRect(popup), c.created);
+        EXPECT_EQ(WindowRect(popup), c.first);
         clock.Advance(100);
-        EXPECT_EQ(WindowRect(popup), c.started);
+        EXPECT_EQ(WindowRect(popup), c.first);
         clock.Advance(1000);
         const bool stays = c.fields.contains("<ANIM>7");
-        EXPECT_EQ(WindowRect(popup), stays ? c.created : (RECT{10, 20, 310, 120}));
+        EXPECT_EQ(WindowRect(popup), stays ? c.first : (RECT{10, 20, 310, 120}));
         DestroyWindow(popup->m_hWnd);
     }
 }

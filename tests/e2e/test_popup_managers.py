@@ -2,7 +2,8 @@
 run: icewm, metacity (the GNOME family's manager) and openbox. Seen from
 outside through the X server's own events (velk_xrecorder): each slide
 passes every step's place, from its start below or right of the target to
-the target, however the manager treats windows it manages; the popup is no
+the target, however the manager treats windows it manages, and is first
+shown there, already translucent; the popup is no
 managed window (override-redirect: no frame, no taskbar or pager entry); and
 the keyboard focus stays where it was while popups come and go.
 
@@ -35,6 +36,20 @@ def places(lines):
             if not seen or seen[-1] != at:
                 seen.append(at)
     return seen
+
+
+def at_map(lines):
+    """The place and the opacity (None: opaque) a window had when it was
+    first mapped."""
+    place = opacity = None
+    for ln in lines:
+        if ln[0] in ("CREATE", "CONFIGURE"):
+            place = tuple(int(v) for v in field(ln, "at").split(","))
+        elif ln[0] == "OPACITY":
+            opacity = None if ln[2] == "none" else ln[2]
+        elif ln[0] == "MAP":
+            return place, opacity
+    return None
 
 
 class PopupsUnderAManager:
@@ -126,22 +141,22 @@ class PopupsUnderAManager:
         self.assertEqual(set(samples), {samples[0]}, samples)
         self.assertEqual(samples[0][0], self.main, samples)
 
-    def test_slide_up_passes_every_step_and_leaves_the_focus(self):
-        wid, lines, samples = self.show_popup(2)
+    def test_each_kind_shows_first_at_its_first_step_passes_every_step_and_leaves_the_focus(self):
         x, y = self.target()
-        # Created one height below the target, then up by a fifth each step.
-        self.assertEqual(places(lines),
-                         [(x, y + HEIGHT - HEIGHT * k // STEPS) for k in range(STEPS + 1)])
-        self.check_unmanaged_and_unfocused(lines, samples)
-
-    def test_slide_from_the_right_passes_every_step_and_leaves_the_focus(self):
-        wid, lines, samples = self.show_popup(3)
-        x, y = self.target()
-        # Created one height below the target, put right of it at the
-        # start, then left by a fifth of its width each step.
-        self.assertEqual(places(lines), [(x, y + HEIGHT)] +
-                         [(x + WIDTH - WIDTH * k // STEPS, y) for k in range(STEPS + 1)])
-        self.check_unmanaged_and_unfocused(lines, samples)
+        first_opacity = str(round(51 / 255 * 0xFFFFFFFF))  # 20 %
+        cases = [  # ANIM, the places from the creation to the target
+            (1, [(x, y)]),
+            (2, [(x, y + HEIGHT - HEIGHT * k // STEPS) for k in range(STEPS + 1)]),
+            (3, [(x + WIDTH - WIDTH * k // STEPS, y) for k in range(STEPS + 1)]),
+        ]
+        for anim, expected in cases:
+            with self.subTest(anim=anim):
+                wid, lines, samples = self.show_popup(anim)
+                self.assertEqual(places(lines), expected)
+                # Mapped only once it stands at its first step's place with
+                # its first step's opacity: no frame of it is seen elsewhere.
+                self.assertEqual(at_map(lines), (expected[0], first_opacity), lines)
+                self.check_unmanaged_and_unfocused(lines, samples)
 
     def test_a_move_asked_by_the_page_follows_the_pointer_while_the_button_is_down(self):
         self.prog.wait_for(lambda: not self.popup(), what="no popup before this one")

@@ -1,14 +1,15 @@
 """Popup browser windows (command 22) of the real program, observed from
 outside: where they appear, their opacity rising from 20 % to opaque, their
-slide, their automatic close, and the chat window keeping the keyboard focus
-while they come and go."""
+slide, their automatic close, the chat window keeping the keyboard focus
+while they come and go, and the bounds on what a flood of requests makes."""
 
 import os
+import re
 import signal
 import time
 import unittest
 
-from harness import ProgramTest, module_fixture
+from harness import ProgramTest, XRecorder, field, module_fixture, window
 
 display = None
 server = None
@@ -36,10 +37,26 @@ def active_window():
     return int(out) if out else None
 
 
+def most_at_once(lines, pattern):
+    """The most windows mapped with a title that `pattern` matches at any
+    one time."""
+    shown, most = set(), 0
+    for ln in lines:
+        if ln[0] == "MAP" and re.search(pattern, field(ln, "name")):
+            shown.add(window(ln))
+        elif ln[0] in ("UNMAP", "DESTROY"):
+            shown.discard(window(ln))
+        most = max(most, len(shown))
+    return most
+
+
 class PopupTest(ProgramTest):
-    def start(self):
+    def start(self, trusted=False):
+        """The chat page, a page of the service when `trusted`."""
         with open(os.path.join(self.prog.dir, "app.ini"), "w", encoding="utf-8") as f:
             f.write("[APP]\nXX=0\nYY=0\nWW=600\nHH=400\nLMW=300\nLMH=200\n")
+            if trusted:
+                f.write(f"TRUSTEDORIGINS=http://127.0.0.1:{server.port}\n")
         self.prog.start(f"velk://url={server.url('chat_test.html')}?id={self.page}")
         self.prog.wait_for(lambda: server.reports_of("loaded", self.page), what="the chat page")
         return self.prog.wait_for_window("^벨크$", visible_only=True)
@@ -129,22 +146,56 @@ class PopupTest(ProgramTest):
                                    what=f"above={above} under {title!r}, state {state()!r}")
         self.assertTrue(self.prog.running())
 
-    def test_fifty_popups_at_once_and_an_end_while_they_animate(self):
-        self.start()
-        # Fifty popups of every kind, with a minute-long fade, so that all
-        # are still animating when the program is told to end. Their page
-        # keeps the title they are created with.
-        server.push(self.page, "for (var i = 0; i < 50; ++i) send(pkt(22, {DLGTIT: 'many', "
-                               "ANIM: 1 + i % 3, ANIM_TIME: 600, CLOSESEC: 0, URL: "
-                               "location.origin + '/many.html?' + i}))")
-        # Each one is opaque until its fade starts, then translucent for a
-        # minute: once all fifty are translucent, all are fading.
-        self.prog.wait_for(lambda: [opacity(w) != OPAQUE for w in display.windows_named(
-                               "^many$", visible_only=True)] == [True] * 50,
-                           timeout=120, what="fifty popups on screen, all fading in")
+    def test_a_flood_shows_ten_popups_at_a_time_refuses_past_the_queue_once_and_ends(self):
+        recorder = XRecorder(display)
+        try:
+            self.start(trusted=True)
+            # Three hundred popups of every kind in one script run, with a
+            # minute-long fade and no close: ten show, a hundred wait, the
+            # rest are refused.
+            server.push(self.page, "for (var i = 0; i < 300; ++i) send(pkt(22, {DLGTIT: 'many', "
+                                   "ANIM: 1 + i % 3, ANIM_TIME: 600, CLOSESEC: 0, URL: "
+                                   "location.origin + '/many.html?' + i}))")
+            self.prog.wait_for(lambda: [opacity(w) != OPAQUE for w in display.windows_named(
+                                   "^many$", visible_only=True)] == [True] * 10,
+                               timeout=60, what="ten popups on screen, all fading in")
+            self.prog.wait_for(lambda: self.prog.lines("popup refused"), what="the refusal")
+            # The main chat page is answered while they wait.
+            server.push(self.page, "report('alive', 1)")
+            self.prog.wait_for(lambda: server.reports_of("alive", self.page), what="the page")
+            recorder.mark(self.prog, "end")
+            self.assertEqual(most_at_once(recorder.between(None, "end"), "^many$"), 10)
+            self.assertEqual(len(self.prog.lines("popup refused")), 1, self.prog.lines(""))
+        finally:
+            recorder.stop()
+        # An end while they animate and others wait is an orderly one.
         self.prog.signal(signal.SIGTERM)
         self.assertEqual(self.prog.wait(60), 0, self.prog.output)
         self.assertEqual(display.windows_named("^many$"), [])
+
+    def test_a_page_outside_the_service_gets_four_windows_and_one_refusal_line(self):
+        recorder = XRecorder(display)
+        try:
+            self.start()
+            server.push(self.page, "for (var i = 0; i < 12; ++i) { send(pkt(22, {DLGTIT: 'many', "
+                                   "CLOSESEC: 0, URL: location.origin + '/many.html?' + i})); "
+                                   "send(pkt(20, {DLGTIT: 'side-' + i, URL: location.origin + "
+                                   "'/many.html?s' + i})); } report('sent', 1)")
+            self.prog.wait_for(lambda: server.reports_of("sent", self.page), what="the requests")
+            self.prog.wait_for(lambda: len(display.windows_named("^(many|side-.*)$",
+                                                                 visible_only=True)) == 4,
+                               what="four windows")
+            # Whatever was still to come has come by a later round trip.
+            server.push(self.page, "report('alive', 1)")
+            self.prog.wait_for(lambda: server.reports_of("alive", self.page), what="the page")
+            recorder.mark(self.prog, "end")
+            self.assertEqual(most_at_once(recorder.between(None, "end"), "^(many|side-.*)$"), 4)
+            refused = self.prog.lines("window refused")
+            self.assertEqual(len(refused), 1, self.prog.lines(""))
+            self.assertIn(f"http://127.0.0.1:{server.port} is not one of the service's pages",
+                          refused[0])
+        finally:
+            recorder.stop()
 
 
 if __name__ == "__main__":

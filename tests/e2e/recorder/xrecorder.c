@@ -9,6 +9,7 @@
      <ms> CONFIGURE <wid> at=X,Y size=WxH            moved, sized or restacked
      <ms> REPARENT <wid> parent=<wid>
      <ms> DESTROY <wid>
+     <ms> OPACITY <wid> <value>|none               _NET_WM_WINDOW_OPACITY set or removed
      <ms> MARK <text>                                the root's _VELK_REC_MARK was set
      <ms> READY                                      the initial state is written
 
@@ -16,7 +17,9 @@
    window is mapped, as the window may be gone by the time they are wanted.
    Places (at=) are in the parent's coordinates: the screen's for a child of
    the root, such as a window that bypasses the window manager.
-   Events that clients send (synthetic ones) are left out.
+   Events that clients send (synthetic ones) are left out. A window's
+   opacity is also written right after its CREATE line when it has one by
+   then: a client may set it before this program watches the window.
    Setting _VELK_REC_MARK on the root (xprop -root -f _VELK_REC_MARK 8s -set
    _VELK_REC_MARK text) writes a MARK line after every event that the server
    generated before it: a reader that waits for the mark has seen them all. */
@@ -30,7 +33,7 @@
 #include <time.h>
 
 static Display* dpy;
-static Atom a_pid, a_name, a_utf8, a_mark;
+static Atom a_pid, a_name, a_utf8, a_mark, a_opacity;
 
 static long long now_ms(void) {
     struct timespec t;
@@ -103,6 +106,23 @@ static void print_who(Window w) {
     }
 }
 
+/* The window's opacity property, 1 when it has one. */
+static int opacity(Window w, unsigned long* value) {
+    Atom actual;
+    int format;
+    unsigned long n, after;
+    unsigned char* data = NULL;
+    int ok = XGetWindowProperty(dpy, w, a_opacity, 0, 1, False, XA_CARDINAL, &actual, &format, &n,
+                                &after, &data) == Success &&
+             data && n == 1 && format == 32;
+    /* Xlib hands 32-bit items over as longs, sign-extended. */
+    if (ok)
+        *value = *(unsigned long*)data & 0xFFFFFFFFUL;
+    if (data)
+        XFree(data);
+    return ok;
+}
+
 static void end_line(void) {
     putchar('\n');
     fflush(stdout);
@@ -140,6 +160,7 @@ int main(void) {
     a_name = XInternAtom(dpy, "_NET_WM_NAME", False);
     a_utf8 = XInternAtom(dpy, "UTF8_STRING", False);
     a_mark = XInternAtom(dpy, "_VELK_REC_MARK", False);
+    a_opacity = XInternAtom(dpy, "_NET_WM_WINDOW_OPACITY", False);
     Window root = DefaultRootWindow(dpy);
 
     /* Watch first, then list: a window made in between is reported twice,
@@ -212,12 +233,18 @@ int main(void) {
                 continue;
         }
         switch (e.type) {
-            case CreateNotify:
-                XSelectInput(dpy, w, StructureNotifyMask);
+            case CreateNotify: {
+                XSelectInput(dpy, w, StructureNotifyMask | PropertyChangeMask);
                 printf("%lld CREATE 0x%lx parent=0x%lx at=%d,%d size=%dx%d", now_ms(), w,
                        e.xcreatewindow.parent, e.xcreatewindow.x, e.xcreatewindow.y,
                        e.xcreatewindow.width, e.xcreatewindow.height);
+                unsigned long v;
+                if (opacity(w, &v)) {
+                    end_line();
+                    printf("%lld OPACITY 0x%lx %lu", now_ms(), w, v);
+                }
                 break;
+            }
             case ConfigureNotify:
                 printf("%lld CONFIGURE 0x%lx at=%d,%d size=%dx%d", now_ms(), w, e.xconfigure.x,
                        e.xconfigure.y, e.xconfigure.width, e.xconfigure.height);
@@ -236,6 +263,16 @@ int main(void) {
                 printf("%lld REPARENT 0x%lx parent=0x%lx", now_ms(), w, e.xreparent.parent);
                 break;
             case PropertyNotify: {
+                if (e.xproperty.atom == a_opacity && e.xproperty.window != root) {
+                    unsigned long v;
+                    if (e.xproperty.state == PropertyDelete)
+                        printf("%lld OPACITY 0x%lx none", now_ms(), e.xproperty.window);
+                    else if (opacity(e.xproperty.window, &v))
+                        printf("%lld OPACITY 0x%lx %lu", now_ms(), e.xproperty.window, v);
+                    else
+                        continue;
+                    break;
+                }
                 if (e.xproperty.atom != a_mark || e.xproperty.state != PropertyNewValue)
                     continue;
                 unsigned long len;
