@@ -1,5 +1,7 @@
 #include "app/VelkSTKApp.h"
 
+#include <cstdio>
+
 #include "app/LaunchParams.h"
 #include "engine/cef_cookie.h"
 #include "framework/afxole.h"
@@ -100,6 +102,17 @@ BOOL CVelkSTKAppApp::PumpMessage() {
     if (m_cefInitialized)
         CefDoMessageLoopWork();
     return CWinApp::PumpMessage();
+}
+
+void CVelkSTKAppApp::OnProfileNotSaved(const QString& file, const QString& reason) {
+    std::fprintf(stderr, "settings not saved: %s: %s; kept in memory until the program ends\n",
+                 qPrintable(file), qPrintable(reason));
+    if (auto* main = dynamic_cast<CMainFrame*>(m_pMainWnd)) {
+        main->ShowBalloon(
+            QStringLiteral("설정을 저장하지 못했습니다 (%1). 바뀐 설정은 프로그램을 끝낼 때까지만 "
+                           "유지됩니다.")
+                .arg(file));
+    }
 }
 
 void CVelkSTKAppApp::OnNestedLoopWork() {

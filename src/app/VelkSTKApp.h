@@ -15,6 +15,8 @@ public:
     // While a box or a menu is open, the engine's callbacks keep flowing.
     void OnNestedLoopWork() override;
     int ExitInstance() override;
+    // Says it on standard error and with a balloon; the values stay in memory.
+    void OnProfileNotSaved(const QString& file, const QString& reason) override;
 
     // Fills m_params from the process command line; FALSE ends start-up.
     BOOL ParseCommandLine();

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -237,8 +238,18 @@ public:
     CString GetProfileString(const CString& section, const CString& entry,
                              const CString& def = CString());
     UINT GetProfileInt(const CString& section, const CString& entry, int def);
+    // A value that cannot be written stays in memory for the rest of the
+    // run, where the readers above find it; the first such failure of a run
+    // is told to OnProfileNotSaved.
     BOOL WriteProfileString(const CString& section, const CString& entry, const CString& value);
     BOOL WriteProfileInt(const CString& section, const CString& entry, int value);
+    // The first time in a run that a value could not be written to the
+    // profile's `file` (or its directory made), for `reason`. The default
+    // does nothing.
+    virtual void OnProfileNotSaved(const QString& file, const QString& reason) {
+        (void)file;
+        (void)reason;
+    }
 
     void SetAppID(const CString& id) { m_appId = id; }
     void EnableTaskbarInteraction(BOOL enable) { m_taskbarInteraction = enable; }
@@ -254,6 +265,11 @@ protected:
     CString m_appId;
     BOOL m_taskbarInteraction = TRUE;
     bool m_registryKeySet = false;
+
+private:
+    // Values that could not be written, by their profile key.
+    std::map<QString, QString> m_unsaved;
+    bool m_toldUnsaved = false;
 };
 
 // Marks a nested loop for its lifetime (message boxes and menus open one):

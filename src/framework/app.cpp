@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QSessionManager>
 #include <QSettings>
+#include <QStorageInfo>
 #include <utility>
 
 #include "framework/internal.h"
@@ -203,6 +204,9 @@ CString CWinApp::GetProfileString(const CString& section, const CString& entry,
                                   const CString& def) {
     if (!m_registryKeySet)
         return def;
+    const auto unsaved = m_unsaved.find(ProfileKey(section, entry));
+    if (unsaved != m_unsaved.end())
+        return unsaved->second;
     QSettings s = OpenProfile(*this);
     const QVariant v = s.value(ProfileKey(section, entry));
     return v.isValid() ? v.toString() : def;
@@ -211,10 +215,17 @@ CString CWinApp::GetProfileString(const CString& section, const CString& entry,
 UINT CWinApp::GetProfileInt(const CString& section, const CString& entry, int def) {
     if (!m_registryKeySet)
         return static_cast<UINT>(def);
-    QSettings s = OpenProfile(*this);
+    QVariant v;
+    const auto unsaved = m_unsaved.find(ProfileKey(section, entry));
+    if (unsaved != m_unsaved.end()) {
+        v = unsaved->second;
+    } else {
+        QSettings s = OpenProfile(*this);
+        v = s.value(ProfileKey(section, entry));
+    }
     bool ok = false;
-    const int v = s.value(ProfileKey(section, entry)).toInt(&ok);
-    return static_cast<UINT>(ok ? v : def);
+    const int n = v.toInt(&ok);
+    return static_cast<UINT>(ok ? n : def);
 }
 
 BOOL CWinApp::WriteProfileString(const CString& section, const CString& entry,
@@ -226,16 +237,52 @@ BOOL CWinApp::WriteProfileInt(const CString& section, const CString& entry, int 
     return WriteProfileValue(section, entry, value);
 }
 
+namespace {
+// Why the settings file cannot be written, in the system's words where it
+// has them.
+QString WhyNotWritable(const QString& file) {
+    // The nearest of its directories that exists (the root at the latest).
+    QFileInfo dir(QFileInfo(file).absolutePath());
+    while (!dir.exists() && dir.absoluteFilePath() != dir.absolutePath())
+        dir = QFileInfo(dir.absolutePath());
+    if (dir.exists() && !dir.isDir())
+        return QStringLiteral("%1 is not a directory").arg(dir.absoluteFilePath());
+    const QStorageInfo storage(dir.absoluteFilePath());
+    if (storage.isValid() && storage.isReadOnly())
+        return QStringLiteral("its file system is read-only");
+    if (storage.isValid() && storage.bytesAvailable() == 0)
+        return QStringLiteral("no space is left on its device");
+    const QFileInfo existing(file);
+    if (!(existing.exists() ? existing : dir).isWritable())
+        return QStringLiteral("permission denied");
+    return QStringLiteral("it could not be written");
+}
+}  // namespace
+
 // Written through at once, so that nothing is lost when the program ends
 // abruptly.
 BOOL CWinApp::WriteProfileValue(const CString& section, const CString& entry,
                                 const QVariant& value) {
     if (!m_registryKeySet)
         return FALSE;
+    const QString key = ProfileKey(section, entry);
+    m_unsaved.erase(key);
     QSettings s = OpenProfile(*this);
-    s.setValue(ProfileKey(section, entry), value);
+    // Values that could not be written before are written with this one.
+    for (const auto& [unsavedKey, unsavedValue] : m_unsaved)
+        s.setValue(unsavedKey, unsavedValue);
+    s.setValue(key, value);
     s.sync();
-    return s.status() == QSettings::NoError ? TRUE : FALSE;
+    if (s.status() == QSettings::NoError) {
+        m_unsaved.clear();
+        return TRUE;
+    }
+    m_unsaved[key] = value.toString();
+    if (!m_toldUnsaved) {
+        m_toldUnsaved = true;
+        OnProfileNotSaved(s.fileName(), WhyNotWritable(s.fileName()));
+    }
+    return FALSE;
 }
 
 CWinApp* AfxGetApp() {

@@ -244,6 +244,39 @@ TEST(Profile, ValuesRoundTripPerSectionAfterTheRegistryKeyIsSet) {
     EXPECT_EQ(QDir(home).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 5);
 }
 
+// A profile whose directory cannot be made: a file stands in its place.
+TEST(Profile, ValuesThatCannotBeWrittenStayInMemoryAndTheFirstFailureIsTold) {
+    TestProfile profile;
+    ASSERT_TRUE(profile.Install());
+    struct App : CWinApp {
+        using CWinApp::CWinApp;
+        void OnProfileNotSaved(const QString& file, const QString& reason) override {
+            told << file + " | " + reason;
+        }
+        QStringList told;
+    } app(QStringLiteral("ProfileTestApp"));
+    app.SetRegistryKey(QStringLiteral("VelkApp"));
+    const QString blocker = profile.Path() + "/VelkApp";
+    QFile file(blocker);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+
+    EXPECT_FALSE(app.WriteProfileInt("CHAT", "XX", -120));
+    EXPECT_FALSE(app.WriteProfileString("ALARM", "CFG", "<PKT><A>벨크</A></PKT>"));
+    EXPECT_EQ(static_cast<int>(app.GetProfileInt("CHAT", "XX", 0)), -120);
+    EXPECT_EQ(app.GetProfileString("ALARM", "CFG", ""), "<PKT><A>벨크</A></PKT>");
+    EXPECT_EQ(app.told,
+              QStringList({blocker + "/ProfileTestApp.conf | " + blocker + " is not a directory"}));
+
+    // Once the directory can be made, the next write saves every value kept.
+    ASSERT_TRUE(QFile::remove(blocker));
+    EXPECT_TRUE(app.WriteProfileInt("CHAT", "YY", 5));
+    QSettings saved(blocker + "/ProfileTestApp.conf", QSettings::IniFormat);
+    EXPECT_EQ(saved.value("CHAT/XX").toInt(), -120);
+    EXPECT_EQ(saved.value("ALARM/CFG").toString(), "<PKT><A>벨크</A></PKT>");
+    EXPECT_EQ(app.told.size(), 1);
+}
+
 }  // namespace
 
 namespace {
