@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QEventLoop>
 #include <QLoggingCategory>
@@ -189,14 +190,27 @@ void StartEngine() {
 void CefDoMessageLoopWork() {
     auto& queue = engine::Queue();
     // Deliver what is queued now; callbacks queued meanwhile wait for the
-    // next pass, so one pass never runs forever.
+    // next pass, so one pass never runs forever. A pass also stops after
+    // kPassBudgetMs once it delivered kPassLeastCount callbacks (a page can
+    // send tens of thousands of packets at once): the rest waits for the
+    // next pass, with the windows' own events handled in between.
+    constexpr qint64 kPassBudgetMs = 50;
+    constexpr std::size_t kPassLeastCount = 64;
+    QElapsedTimer pass;
+    pass.start();
     std::size_t n = queue.size();
-    while (n-- > 0 && !queue.empty()) {
+    for (std::size_t done = 1; n-- > 0 && !queue.empty(); ++done) {
         std::function<void()> cb = std::move(queue.front());
         queue.pop_front();
         cb();
+        if (done >= kPassLeastCount && pass.elapsed() >= kPassBudgetMs)
+            break;
     }
     QCoreApplication::processEvents(QEventLoop::AllEvents);
+    // Woken after the events above, or the wake-up would be taken by them
+    // and the loop would wait for something else with callbacks queued.
+    if (!queue.empty())
+        AfxWakeMessageLoop();
 }
 
 void CefShutdown() {

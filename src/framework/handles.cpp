@@ -193,6 +193,8 @@ BOOL DestroyWindow(HWND h) {
     w->m_peer = nullptr;
     w->m_hWnd = nullptr;
     if (peer) {
+        if (peer->isWindow() && QCoreApplication::instance())
+            framework::ReturnFreedMemorySoon();
         peer->Detach();
         peer->hide();
         peer->deleteLater();

@@ -11,6 +11,10 @@ class QWidget;
 
 namespace framework {
 
+// Gives the memory that closed windows freed back to the system, once no
+// window has closed for a while (called at every top-level window's end).
+void ReturnFreedMemorySoon();
+
 // Window timers, driven by the current clock.
 void SetWindowTimer(HWND h, UINT_PTR id, UINT elapseMs);
 bool KillWindowTimer(HWND h, UINT_PTR id);

@@ -23,9 +23,8 @@
 
 namespace {
 constexpr UINT_PTR TIMER_START_MAIN_CHAT = 50000;
-// While popups wait for open ones to close: how often that is looked at.
+// The pace of the windows pages ask for, and of closing many.
 constexpr UINT_PTR TIMER_WINDOW_TURN = 50001;
-constexpr UINT kPopupCloseCheckMs = 100;
 
 CString IniString(const char* key, const CString& def) {
     return AppSetting(QString::fromLatin1(key), def);
@@ -50,13 +49,7 @@ CMainFrame::CMainFrame()
               return kind == WindowRequests::Kind::Popup ? OpenPopup(packet)
                                                          : OpenOrPlaceChatFrame(packet, sender);
           },
-          [this](bool soon) {
-              if (!soon) {
-                  SetTimer(TIMER_WINDOW_TURN, kPopupCloseCheckMs);
-              } else if (!m_turnPosted) {
-                  m_turnPosted = PostMessage(WM_APP_WINDOW_TURN) != FALSE;
-              }
-          },
+          [this] { AskForTurn(); },
           [](const QString& line) { std::fprintf(stderr, "%s\n", qPrintable(line)); }) {}
 
 CMainFrame::~CMainFrame() = default;
@@ -142,10 +135,6 @@ LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_APP_HANDOFF:
             OnHandOff(reinterpret_cast<CPacket*>(wParam), reinterpret_cast<const CString*>(lParam));
             return 0;
-        case WM_APP_WINDOW_TURN:
-            m_turnPosted = false;
-            m_requests.Turn();
-            return 0;
         default:
             return CFrameWnd::WindowProc(message, wParam, lParam);
     }
@@ -164,7 +153,9 @@ void CMainFrame::OnTimer(UINT_PTR id) {
         CompleteStartup(frame ? frame->m_hWnd : nullptr, TakeOwnStartupId());
     } else if (id == TIMER_WINDOW_TURN) {
         KillTimer(TIMER_WINDOW_TURN);
+        m_turnAsked = false;
         m_requests.Turn();
+        CloseNextSavedChat();
     }
     CFrameWnd::OnTimer(id);
 }
@@ -333,9 +324,12 @@ void CMainFrame::OnPacket(CPacket* packet, LPARAM sender) {
             // Popups are not registered: they stay.
             for (const Entry& e : m_registry) {
                 CMyBrowserFrame* f = FrameOf(e);
-                if (f && f->m_kind == TP_SAVED_CHAT)
-                    f->PostMessage(WM_CLOSE);
+                if (f && f->m_kind == TP_SAVED_CHAT &&
+                    std::find(m_closing.begin(), m_closing.end(), f->m_hWnd) == m_closing.end()) {
+                    m_closing.push_back(f->m_hWnd);
+                }
             }
+            CloseNextSavedChat();
             break;
         case CMD_SHOW_BALLOON:
             ShowBalloon(packet->GetString(QStringLiteral("MSG"), QString()));
@@ -433,6 +427,27 @@ std::shared_ptr<bool> CMainFrame::OpenOrPlaceChatFrame(CPacket& packet, LPARAM s
         frame->SetForegroundWindow();
     }
     return made;
+}
+
+void CMainFrame::AskForTurn() {
+    if (!m_turnAsked)
+        m_turnAsked = SetTimer(TIMER_WINDOW_TURN, WindowRequests::kPaceMs) != 0;
+}
+
+// Closing a chat window destroys its browser, which takes the user-interface
+// thread a while: the first is closed at once, the others one per turn.
+// Each close is posted, as a page's own close is.
+void CMainFrame::CloseNextSavedChat() {
+    while (!m_closing.empty()) {
+        const HWND h = m_closing.front();
+        m_closing.pop_front();
+        if (IsWindow(h)) {
+            ::PostMessage(h, WM_CLOSE, 0, 0);
+            break;
+        }
+    }
+    if (!m_closing.empty())
+        AskForTurn();
 }
 
 void CMainFrame::ShowBalloon(const CString& text) {

@@ -4,6 +4,7 @@
 // pass up. It also receives the hand-off of a second start.
 #pragma once
 
+#include <deque>
 #include <memory>
 #include <vector>
 
@@ -70,6 +71,9 @@ private:
     // Both return the life token of the window they made, or null.
     std::shared_ptr<bool> OpenOrPlaceChatFrame(CPacket& packet, LPARAM sender);
     std::shared_ptr<bool> OpenPopup(CPacket& packet);
+    // Asks for the next turn of the windows pages ask for, a pace from now.
+    void AskForTurn();
+    void CloseNextSavedChat();
     void OnTrayNotify(UINT mouseMessage);
     // `startupId` is the later start's startup id, or null.
     void OnHandOff(CPacket* handed, const CString* startupId);
@@ -89,5 +93,6 @@ private:
     bool m_openHidden = false;
     CChildView m_wndView;
     WindowRequests m_requests;
-    bool m_turnPosted = false;  // WM_APP_WINDOW_TURN is on its way
+    bool m_turnAsked = false;    // the turn's timer is set
+    std::deque<HWND> m_closing;  // chat windows to close, one per turn
 };

@@ -96,8 +96,6 @@ void WindowRequests::CarryOut(Kind kind, std::deque<Request>& queue) {
 }
 
 void WindowRequests::AskLater() {
-    if (m_turnUsed || !m_chats.empty() || (!m_popups.empty() && OpenPopups() < kPopupsShown))
-        m_later(true);
-    else if (!m_popups.empty())
-        m_later(false);
+    if (m_turnUsed || !m_chats.empty() || !m_popups.empty())
+        m_later();
 }

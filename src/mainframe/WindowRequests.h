@@ -1,10 +1,11 @@
 // The windows that pages ask the main frame for (alarm popups and chat
 // windows), made at a pace and in numbers a user can live with, whatever a
 // page sends:
-// - one request is carried out per turn of the event loop; a burst waits for
-//   later turns, in the order it came, so the user-interface thread never
-//   spends a burst's whole cost in one stretch and the chat pages' own
-//   requests are answered in between;
+// - one request is carried out per turn, a turn being kPaceMs; a burst
+//   waits for later turns, in the order it came. Each window's page load
+//   keeps the user-interface thread busy with the engine's work for tens of
+//   milliseconds after the window is made, so windows made faster than that
+//   would queue every other page's messages behind theirs;
 // - at most kPopupsShown popups are open at once; later ones wait, in
 //   order, and appear as earlier ones close; at most kPopupsWaiting wait;
 // - pages that are not the service's have at most kForeignWindows windows of
@@ -31,6 +32,7 @@ public:
     static constexpr std::size_t kPopupsShown = 10;
     static constexpr std::size_t kPopupsWaiting = 100;
     static constexpr std::size_t kForeignWindows = 4;
+    static constexpr unsigned kPaceMs = 100;
 
     enum class Kind { Popup, Chat };
 
@@ -38,9 +40,9 @@ public:
     // while it lives), or null when no window was made (a chat request that
     // placed an existing window, a failed creation).
     using Make = std::function<std::shared_ptr<bool>(Kind, CPacket&, LPARAM sender)>;
-    // Asks for Turn() to be called on a later turn of the event loop:
-    // `soon` on the next one, otherwise once a popup may have closed.
-    using Later = std::function<void(bool soon)>;
+    // Asks for Turn() to be called kPaceMs from now (a call while one is
+    // asked for changes nothing).
+    using Later = std::function<void()>;
     // Writes one line to standard error.
     using Say = std::function<void(const QString&)>;
 
@@ -49,7 +51,8 @@ public:
     // A page's request. `foreign` is whether its sender is outside the
     // service; `origin` names that sender for the refusal line.
     void Ask(Kind kind, const CPacket& packet, LPARAM sender, bool foreign, const QString& origin);
-    // A new turn: carries the next request out, when its bound allows.
+    // A new turn: carries the next request out, when its bound allows (a
+    // waiting popup, once an open one has closed).
     void Turn();
 
     std::size_t WaitingPopups() const { return m_popups.size(); }

@@ -26,8 +26,6 @@ constexpr UINT WM_APP_OWNER_MOVED = 0x8195;
 // second start -> running main frame, sent; wParam = CPacket* of the
 // handed-over launch parameters.
 constexpr UINT WM_APP_HANDOFF = 0x8197;
-// main frame -> itself, posted: the next turn of the windows pages asked for.
-constexpr UINT WM_APP_WINDOW_TURN = 0x8198;
 
 // Resources and commands.
 constexpr UINT IDR_MAINFRAME = 128;

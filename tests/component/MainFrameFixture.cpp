@@ -102,7 +102,7 @@ LRESULT MainFrameTest::SendPacket(CPacket& packet, LPARAM context) {
         const QString page = ContentBaseUrl() + "chat.html";
         packet.SetSource({page, page, {page}, {}});
     }
-    main->SendMessage(WM_APP_WINDOW_TURN);
+    main->Requests().Turn();
     return main->SendMessage(WM_APP_PACKET, reinterpret_cast<WPARAM>(&packet), context);
 }
 

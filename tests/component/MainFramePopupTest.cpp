@@ -198,9 +198,11 @@ TEST_F(MainFramePopupTest, Command25ClosesChatFramesOfKindTwoAndNoPopup) {
     }
 
     EXPECT_EQ(SendAndCollect(Command(25)), std::set<CMyBrowser*>());
-    // The frames get a posted close.
+    // The frames get a posted close, a turn apart.
     EXPECT_TRUE(IsWindow(twoWnd));
     EXPECT_TRUE(IsWindow(twoHiddenWnd));
+    DeliverPostedMessages();
+    clock.Advance(WindowRequests::kPaceMs);
     DeliverPostedMessages();
     DeliverPostedMessages();  // the frames' notices to the main frame
     EXPECT_FALSE(IsWindow(twoWnd));
@@ -213,7 +215,7 @@ TEST_F(MainFramePopupTest, Command25ClosesChatFramesOfKindTwoAndNoPopup) {
     }
 
     // The popups go on with their appearance and end opaque at their target.
-    clock.Advance(1200);
+    clock.Advance(1200 - WindowRequests::kPaceMs);
     for (const Popup& p : popups) {
         SCOPED_TRACE(p.name);
         ASSERT_TRUE(IsWindow(p.hwnd));

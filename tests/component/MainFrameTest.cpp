@@ -556,11 +556,14 @@ TEST_F(MainFrameTest, Command25ClosesTheFramesOfKindTwoOnly) {
     CMyBrowserFrame* four = Direct("<TP>4</TP><DLGTIT>e</DLGTIT>");
     const HWND twoWnd = two->m_hWnd, twoHiddenWnd = twoHidden->m_hWnd;
     EXPECT_EQ(SendPacket(Command(25)), 0);
-    // Posted, not sent.
+    // Posted, not sent; the first at once, the next a turn later.
     EXPECT_TRUE(IsWindow(twoWnd));
     EXPECT_TRUE(IsWindow(twoHiddenWnd));
     DeliverPostedMessages();
     EXPECT_FALSE(IsWindow(twoWnd));
+    EXPECT_TRUE(IsWindow(twoHiddenWnd));
+    clock.Advance(WindowRequests::kPaceMs);
+    DeliverPostedMessages();
     EXPECT_FALSE(IsWindow(twoHiddenWnd));
     DeliverPostedMessages();  // their notices to the main frame
     EXPECT_EQ(main->RegisteredFrames(), (std::vector<CMyBrowserFrame*>{chat, three, five, four}));

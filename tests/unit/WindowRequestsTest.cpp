@@ -32,7 +32,7 @@ TEST(WindowRequestsTest, BoundsOrderAndPaceHoldOverRandomSequences) {
                                 std::make_shared<bool>(true)});
                 return made.back().alive;
             },
-            [&](bool) { ++turnsAsked; }, [&](const QString& line) { said << line; });
+            [&] { ++turnsAsked; }, [&](const QString& line) { said << line; });
 
         // The model: what waits, per kind, and what is open.
         std::deque<int> waiting[2];
