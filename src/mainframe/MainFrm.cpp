@@ -348,6 +348,10 @@ void CMainFrame::OpenOrPlaceChatFrame(CPacket& packet, LPARAM sender) {
     CMyBrowserFrame* frame = target;
     if (!target) {
         frame = new CMyBrowserFrame();
+        // The window whose page asked: the requester, else the page's own
+        // window. A frame without a place of its own opens on its screen.
+        const CWnd* asking = RequestingWindow(sender);
+        frame->m_requesterWnd = asking ? asking->m_hWnd : packet.Source().window;
         std::shared_ptr<bool> alive = frame->AliveToken();
         if (!frame->CreateFrame(&packet)) {
             if (*alive)
@@ -380,7 +384,8 @@ void CMainFrame::OpenOrPlaceChatFrame(CPacket& packet, LPARAM sender) {
         const RECT n{x, y, ClampToInt(static_cast<long long>(x) + w),
                      ClampToInt(static_cast<long long>(y) + h)};
         target->Navigate(packet.GetString(QStringLiteral("URL"), QString()));
-        RECT work = GetWorkArea();
+        // The work area of the screen the new place is on.
+        RECT work = GetWorkAreaNearest(n);
         InflateRect(&work, 5, 5);
         if (IsWindow(target->m_hWnd) && PtInRect(&work, POINT{n.right, n.bottom})) {
             target->MoveWindow(n, TRUE);
