@@ -92,6 +92,12 @@ BOOL CMyBrowser::Create(CPacket* packet, CWnd* parent) {
         }
     }
     m_rcTarget = RECT{x, y, x + w, y + h};
+    // A type-2 popup's place, remembered or asked for, may be on a screen
+    // that has gone: it comes back on the nearest one.
+    if (m_nType == TP_SAVED_CHAT)
+        m_rcTarget = KeepOnScreen(m_rcTarget, GetWorkAreas());
+    w = static_cast<int>(m_rcTarget.right - m_rcTarget.left);
+    h = static_cast<int>(m_rcTarget.bottom - m_rcTarget.top);
 
     // The first step's place: the target, right of it for a slide from the
     // right, one height below it otherwise.
@@ -286,11 +292,12 @@ void CMyBrowser::OnPagePacket(CPacket& packet) {
 
 // Command 20 from a type-2 popup: a chat window of the popup's size just
 // right of it, titled after the popup with ",s"; the popup moves left when
-// that window would leave the work area. From any other popup the command
-// goes on unchanged.
+// that window would leave the work area of the popup's screen. From any
+// other popup the command goes on unchanged.
 void CMyBrowser::OpenChatBeside(CPacket& packet) {
     CPacket request(packet.GetText());
-    // The main window judges the request by the page that made it.
+    // The main window judges the request by the page that made it, and a
+    // window opened without a place opens on that page's screen.
     request.SetSource(packet.Source());
     if (m_nType != TP_SAVED_CHAT) {
         ForwardToMainWindow(request, SENDER_NO_WINDOW);
@@ -300,7 +307,7 @@ void CMyBrowser::OpenChatBeside(CPacket& packet) {
 
     RECT r;
     GetWindowRect(&r);
-    const BesidePlacement place = PlaceBeside(r, 1, GetWorkArea());
+    const BesidePlacement place = PlaceBeside(r, 1, GetWorkAreaNearest(r));
     if (place.shifted)
         MoveWindow(place.self, TRUE);
     SetRectFields(request, place.beside);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <vector>
 
 #include "packet/Fields.h"
 #include "packet/Packet.h"
@@ -22,9 +23,11 @@ constexpr UINT kRedrawAll = RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_F
 // compared without regard to case, or a coordinate.
 int Coordinate(const CString& text, const char* low, const char* high, int start, int end,
                int size) {
-    // Computed wide: sizes come from pages and may be anything.
+    // Computed wide: sizes come from pages and may be anything. The centre is
+    // that of the work area wherever it lies (a screen right of the primary
+    // one), which for a work area at the origin is half of what is left.
     if (text.compare(QLatin1String("C"), Qt::CaseInsensitive) == 0)
-        return ClampToInt((static_cast<long long>(end) - start - size) / 2);
+        return ClampToInt(start + (static_cast<long long>(end) - start - size) / 2);
     if (text.compare(QLatin1String(low), Qt::CaseInsensitive) == 0)
         return start;
     if (text.compare(QLatin1String(high), Qt::CaseInsensitive) == 0)
@@ -55,19 +58,31 @@ BOOL CMyBrowserFrame::PreCreateWindow(CREATESTRUCT& cs) {
     if (s.Contains(QStringLiteral("BORDERCOLOR")))
         m_borderColor = static_cast<COLORREF>(s.GetInt(QStringLiteral("BORDERCOLOR"), 0));
 
-    const RECT w = GetWorkArea();
+    // The work area of the requesting window's screen, else the primary one.
+    RECT w = GetWorkArea();
+    if (IsWindow(m_requesterWnd)) {
+        RECT requester;
+        ::GetWindowRect(m_requesterWnd, &requester);
+        w = GetWorkAreaNearest(requester);
+    }
     const int workWidth = static_cast<int>(w.right - w.left);
     const int workHeight = static_cast<int>(w.bottom - w.top);
     // A negative size from a page makes an empty window, not a wrapped one.
     const int cx = std::clamp(s.GetInt(field::kWidth, 1200), 0, std::max(workWidth, 0));
     const int cy = std::clamp(s.GetInt(field::kHeight, 720), 0, std::max(workHeight, 0));
-    // The centred values are relative to the work area's size only.
-    cs.x = Coordinate(s.GetString(field::kLeft, QStringLiteral("C")), "L", "R",
-                      static_cast<int>(w.left), static_cast<int>(w.right), cx);
-    cs.y = Coordinate(s.GetString(field::kTop, QStringLiteral("C")), "T", "B",
-                      static_cast<int>(w.top), static_cast<int>(w.bottom), cy);
-    cs.cx = cx;
-    cs.cy = cy;
+    const int x = Coordinate(s.GetString(field::kLeft, QStringLiteral("C")), "L", "R",
+                             static_cast<int>(w.left), static_cast<int>(w.right), cx);
+    const int y = Coordinate(s.GetString(field::kTop, QStringLiteral("C")), "T", "B",
+                             static_cast<int>(w.top), static_cast<int>(w.bottom), cy);
+    // A place on no screen (a screen that has gone, a page's stray
+    // coordinates) is pulled onto the nearest one.
+    const RECT place = KeepOnScreen(RECT{x, y, ClampToInt(static_cast<long long>(x) + cx),
+                                         ClampToInt(static_cast<long long>(y) + cy)},
+                                    GetWorkAreas());
+    cs.x = static_cast<int>(place.left);
+    cs.y = static_cast<int>(place.top);
+    cs.cx = static_cast<int>(place.right - place.left);
+    cs.cy = static_cast<int>(place.bottom - place.top);
 
     if (s.GetInt(QStringLiteral("HDR"), 1) == 1) {
         m_nativeCaption = 0;
@@ -206,18 +221,20 @@ void CMyBrowserFrame::NotifyChild() {
 }
 
 // Re-docks at the owner's right edge, overlapping it by one frame width, as
-// long as the whole window stays on the desktop.
+// long as the whole window stays on the desktop: its bottom-right corner on
+// one of the screens.
 void CMyBrowserFrame::OnOwnerMoved() {
     if (!m_trackOwner || !IsWindow(m_ownerWnd))
         return;
-    RECT o, d, r;
+    RECT o, r;
     ::GetWindowRect(m_ownerWnd, &o);
-    ::GetWindowRect(GetDesktopWindow(), &d);
     GetWindowRect(&r);
     const LONG left = o.right - GetSystemMetrics(SM_CXFRAME);
     const LONG top = o.top;
     const POINT bottomRight{left + (r.right - r.left), top + (r.bottom - r.top)};
-    if (PtInRect(&d, bottomRight)) {
+    const std::vector<DesktopScreenInfo> screens = GetDesktopScreens();
+    if (std::any_of(screens.begin(), screens.end(),
+                    [&](const DesktopScreenInfo& d) { return PtInRect(&d.screen, bottomRight); })) {
         SetWindowPos(nullptr, static_cast<int>(left), static_cast<int>(top), 0, 0,
                      SWP_NOSIZE | SWP_NOACTIVATE);
     }

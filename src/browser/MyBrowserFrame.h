@@ -53,7 +53,11 @@ public:
     HWND m_ownerWnd = nullptr;  // the window this frame follows
     HWND m_childWnd = nullptr;  // the frame that follows this one
     int m_trackOwner = 0;       // follow m_ownerWnd when it moves
-    RECT m_lastRect{};          // the window rectangle at the last move notice or resize
+    // The window whose page asked for this frame, set before it is created:
+    // a frame placed by keyword ("C", "L", "R", "T", "B") goes on that
+    // window's screen. Without one, on the primary screen.
+    HWND m_requesterWnd = nullptr;
+    RECT m_lastRect{};  // the window rectangle at the last move notice or resize
     CLayeredWindowHelperST m_layered;
     int m_opacity = 100;
     COLORREF m_borderColor = 0;

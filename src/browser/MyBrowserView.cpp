@@ -318,14 +318,20 @@ void CMyBrowserView::PlaceFrame(CPacket& packet) {
         const RECT w = GetWorkArea();
         defaults = RECT{w.right - 400, w.bottom - 600, w.right, w.bottom};
     }
-    PlaceWindowFromPacket(m_frame->m_hWnd, packet, defaults, SWP_NOZORDER);
+    // A place on no screen is pulled onto the nearest one.
+    const RECT place = KeepOnScreen(RectFromFields(packet, defaults), GetWorkAreas());
+    m_frame->SetWindowPos(nullptr, static_cast<int>(place.left), static_cast<int>(place.top),
+                          static_cast<int>(place.right - place.left),
+                          static_cast<int>(place.bottom - place.top), SWP_NOZORDER);
 }
 
 // Command 20: a side window at the frame's right edge, overlapping it by one
-// frame width; the frame moves left when the side window would not fit.
+// frame width, on the frame's screen; the frame moves left when the side
+// window would not fit in that screen's work area.
 void CMyBrowserView::OpenSideWindow(CPacket& packet) {
     CPacket copy(packet.GetText());
-    // The main window judges the request by the page that made it.
+    // The main window judges the request by the page that made it, and a
+    // window opened without a place opens on that page's screen.
     copy.SetSource(packet.Source());
     if (!m_frame || (m_frame->m_kind != TP_SAVED_CHAT &&
                      copy.GetInt(QStringLiteral("TP"), 0) != TP_SIDE_CHAT)) {
@@ -336,7 +342,7 @@ void CMyBrowserView::OpenSideWindow(CPacket& packet) {
 
     RECT r1;
     m_frame->GetWindowRect(&r1);
-    const RECT w = GetWorkArea();
+    const RECT w = GetWorkAreaNearest(r1);
     const BesidePlacement place = PlaceBeside(r1, -GetSystemMetrics(SM_CXFRAME), w);
     SetRectFields(copy, place.beside);
 

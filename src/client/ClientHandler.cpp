@@ -203,15 +203,17 @@ bool ClientHandler::OnProcessMessageReceived(CefRefPtr<CefBrowser> browser,
     if (message->GetName() != QLatin1String("jsPacket"))
         return true;
     const QString text = message->GetArgumentList()->GetValue(0)->GetString();
+    PacketSource source = SourceOf(frame);
+    source.window = GetAncestor(HostWindow(browser), GA_ROOT);
     if (!browser->IsPopup()) {
         // Our own window acts on the packet.
         auto* packet = new CPacket(text);
-        packet->SetSource(SourceOf(frame));
+        packet->SetSource(source);
         PostPacket(HostWindow(browser), packet);
         return true;
     }
     CPacket packet(text);
-    packet.SetSource(SourceOf(frame));
+    packet.SetSource(source);
     HandlePopupPacket(browser, packet);
     return true;
 }

@@ -377,6 +377,10 @@ std::shared_ptr<bool> CMainFrame::OpenOrPlaceChatFrame(CPacket& packet, LPARAM s
     std::shared_ptr<bool> made;
     if (!target) {
         frame = new CMyBrowserFrame();
+        // The window whose page asked: the requester, else the page's own
+        // window. A frame without a place of its own opens on its screen.
+        const CWnd* asking = RequestingWindow(sender);
+        frame->m_requesterWnd = asking ? asking->m_hWnd : packet.Source().window;
         std::shared_ptr<bool> alive = frame->AliveToken();
         if (!frame->CreateFrame(&packet)) {
             if (*alive)
@@ -410,7 +414,8 @@ std::shared_ptr<bool> CMainFrame::OpenOrPlaceChatFrame(CPacket& packet, LPARAM s
         const RECT n{x, y, ClampToInt(static_cast<long long>(x) + w),
                      ClampToInt(static_cast<long long>(y) + h)};
         target->Navigate(packet.GetString(QStringLiteral("URL"), QString()));
-        RECT work = GetWorkArea();
+        // The work area of the screen the new place is on.
+        RECT work = GetWorkAreaNearest(n);
         InflateRect(&work, 5, 5);
         if (IsWindow(target->m_hWnd) && PtInRect(&work, POINT{n.right, n.bottom})) {
             target->MoveWindow(n, TRUE);

@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <mutex>
 
+#include "framework/afxtypes.h"
+
 // A packet: the tag-delimited text "<PKT><NAME>value</NAME>...</PKT>" that pages, the browser
 // client and the windows exchange, together with a re-entrant lock.
 //
@@ -19,12 +21,15 @@
 // document in the sender's page and in the windows of its group (frames of
 // any depth, windows it opened or that opened it) since their top frames last
 // navigated; `insecure` the addresses among them delivered with a
-// certificate error. All are empty for packets the program makes itself.
+// certificate error. `window` is the top-level window that shows the
+// sending page: a window the page asks for opens on its screen. All are empty
+// for packets the program makes itself.
 struct PacketSource {
     QString frameUrl;
     QString pageUrl;
     QStringList documents;
     QStringList insecure;
+    HWND window = nullptr;
 };
 
 // Threads: the tag operations (GetString, GetInt, AddString, AddInt, Remove, SetString, SetInt,

@@ -16,14 +16,28 @@ namespace {
 
 // --- Screen and taskbar ------------------------------------------------------
 
-// The toolkit's primary screen; without one, a screen of 1024 x 768.
+platform::ScreenArea AreaOf(const QScreen* s) {
+    return {framework::FromQRect(s->geometry()), framework::FromQRect(s->availableGeometry())};
+}
+
+// The toolkit's screens, its primary one first; without one, a screen of
+// 1024 x 768.
 class DesktopScreen final : public platform::ScreenPort {
 public:
     platform::ScreenArea PrimaryScreen() override {
         const QScreen* s = QGuiApplication::primaryScreen();
         if (!s)
             return {RECT{0, 0, 1024, 768}, RECT{0, 0, 1024, 768}};
-        return {framework::FromQRect(s->geometry()), framework::FromQRect(s->availableGeometry())};
+        return AreaOf(s);
+    }
+    std::vector<platform::ScreenArea> Screens() override {
+        std::vector<platform::ScreenArea> screens{PrimaryScreen()};
+        const QScreen* primary = QGuiApplication::primaryScreen();
+        for (const QScreen* s : QGuiApplication::screens()) {
+            if (s != primary)
+                screens.push_back(AreaOf(s));
+        }
+        return screens;
     }
 };
 
@@ -35,12 +49,12 @@ void Screen(RECT* screen, RECT* available) {
 
 HWND const kTaskbar = reinterpret_cast<HWND>(0x14);
 
-// The taskbar is the panel that takes the screen's bottom or right edge
-// out of the available area; top and left panels are reported as well, and
-// the system's own rule decides what to make of them.
-bool TaskbarRect(RECT* r) {
-    RECT screen, available;
-    Screen(&screen, &available);
+// A screen's taskbar is the panel that takes the screen's bottom or right
+// edge out of the available area; top and left panels are reported as well,
+// and the system's own rule decides what to make of them.
+bool PanelRect(const platform::ScreenArea& area, RECT* r) {
+    const RECT& screen = area.screen;
+    const RECT& available = area.available;
     if (available.bottom < screen.bottom) {
         *r = RECT{screen.left, available.bottom, screen.right, screen.bottom};
     } else if (available.right < screen.right) {
@@ -53,6 +67,11 @@ bool TaskbarRect(RECT* r) {
         return false;
     }
     return true;
+}
+
+// The primary screen's taskbar.
+bool TaskbarRect(RECT* r) {
+    return PanelRect(platform::CurrentPorts().screen->PrimaryScreen(), r);
 }
 
 bool ForeignRect(HWND h, RECT* r) {
@@ -135,6 +154,16 @@ public:
 };
 
 }  // namespace
+
+std::vector<DesktopScreenInfo> GetDesktopScreens() {
+    std::vector<DesktopScreenInfo> out;
+    for (const platform::ScreenArea& area : platform::CurrentPorts().screen->Screens()) {
+        DesktopScreenInfo info{area.screen, false, RECT{}};
+        info.hasTaskbar = PanelRect(area, &info.taskbar);
+        out.push_back(info);
+    }
+    return out;
+}
 
 HWND FindWindowW(const CString& className, const CString&) {
     if (className == QLatin1String("Shell_TrayWnd")) {

@@ -18,6 +18,18 @@
 // without such a panel there is none. GetWindowRect works on its handle.
 HWND FindWindowW(const CString& className, const CString& windowName);
 
+// --- Screens ------------------------------------------------------------------
+// Every screen of the desktop, the primary one first, each with the panel
+// that takes one of its edges (its taskbar), inferred as for the primary
+// screen's "Shell_TrayWnd". The primary screen's entry is what GetWindowRect
+// gives for the desktop window and for that taskbar.
+struct DesktopScreenInfo {
+    RECT screen;
+    bool hasTaskbar;
+    RECT taskbar;
+};
+std::vector<DesktopScreenInfo> GetDesktopScreens();
+
 // --- System metrics ---------------------------------------------------------
 // Fixed values (those of a standard Windows desktop at 96 dpi): the toolkit
 // draws frames itself, so the system's own arithmetic gets stable numbers.

@@ -23,7 +23,7 @@
 
 namespace platform {
 
-// The primary screen and the part of it that panels leave free.
+// A screen and the part of it that panels leave free.
 struct ScreenArea {
     RECT screen;
     RECT available;
@@ -32,6 +32,9 @@ class ScreenPort {
 public:
     virtual ~ScreenPort() = default;
     virtual ScreenArea PrimaryScreen() = 0;
+    // Every screen of the desktop, the primary one first; a desktop of one
+    // screen has only that.
+    virtual std::vector<ScreenArea> Screens() { return {PrimaryScreen()}; }
 };
 
 // The notification area: adds (NIM_ADD), changes (NIM_MODIFY) or removes

@@ -14,13 +14,19 @@
 #include "platform/ports.h"
 
 // A screen of the test's choosing: by default 1920 x 1080 with a 40 px
-// taskbar at the bottom.
+// taskbar at the bottom, and no other screen unless the test adds some.
 class FakeScreen : public platform::ScreenPort {
 public:
     platform::ScreenArea PrimaryScreen() override { return area; }
+    std::vector<platform::ScreenArea> Screens() override {
+        std::vector<platform::ScreenArea> all{area};
+        all.insert(all.end(), others.begin(), others.end());
+        return all;
+    }
     void Set(const RECT& screen, const RECT& available) { area = {screen, available}; }
 
     platform::ScreenArea area{RECT{0, 0, 1920, 1080}, RECT{0, 0, 1920, 1040}};
+    std::vector<platform::ScreenArea> others;
 };
 
 // A notification area that records what is asked of it instead of showing

@@ -1,5 +1,6 @@
 // The work area the windows are placed in: the primary screen less a
-// taskbar at its bottom or right edge, computed anew at every use.
+// taskbar at its bottom or right edge, computed anew at every use; and each
+// other screen's, by the same rule.
 #include "shared/WorkArea.h"
 #include "testsupport.h"
 
@@ -37,6 +38,11 @@ TEST_F(WorkAreaTest, TaskbarAtTheBottomOrRightIsSubtractedAtTheTopOrLeftNot) {
         fakes.screen.Set(c.screen, c.available);
         EXPECT_EQ(GetWorkArea(), c.expected);
     }
+}
+
+TEST_F(WorkAreaTest, AnotherScreenLosesItsOwnTaskbarByTheSameRule) {
+    fakes.screen.others = {{{1920, 0, 3200, 1024}, {1920, 0, 3150, 1024}}};  // right
+    EXPECT_EQ(GetWorkAreas(), (std::vector<RECT>{{0, 0, 1920, 1040}, {1920, 0, 3150, 1024}}));
 }
 
 }  // namespace

@@ -34,10 +34,13 @@ WINDOW_MANAGERS = {
 
 class Display:
     """Xvfb plus a window manager: icewm (taskbar at the bottom, tray on it
-    unless `tray` is false) unless `wm` names another of WINDOW_MANAGERS."""
+    unless `tray` is false) unless `wm` names another of WINDOW_MANAGERS.
+    With `screens` above 1, that many screens of `width` x `height` side by
+    side, the first one primary (`width` is then the whole desktop's)."""
 
-    def __init__(self, width=1280, height=1024, tray=True, wm="icewm"):
-        self.width, self.height = width, height
+    def __init__(self, width=1280, height=1024, tray=True, wm="icewm", screens=1):
+        self.width, self.height = width * screens, height
+        self.screens = [(width * i, 0, width, height) for i in range(screens)]
         self.tray = tray and wm == "icewm"
         self.wm = wm
         self.procs = []
@@ -48,9 +51,13 @@ class Display:
         # runs side by side cannot take the same number, as they could when
         # each looked for free lock files first.
         ready_r, ready_w = os.pipe()
+        # The screens of a desktop of several are monitors of the X server's
+        # RandR (as the toolkit reads them), which last only while the
+        # server does: it must not reset when their maker leaves.
+        keep = ["-noreset"] if len(self.screens) > 1 else []
         xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(ready_w), "-screen", "0",
-             f"{self.width}x{self.height}x24", "-nolisten", "tcp"],
+             f"{self.width}x{self.height}x24", "-nolisten", "tcp", *keep],
             pass_fds=(ready_w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(ready_w)
         number = b""
@@ -68,6 +75,8 @@ class Display:
             raise RuntimeError("no X server could be started")
         self.name = f":{int(number)}"
         self.procs.append(xvfb)
+        if len(self.screens) > 1:
+            self._split_into_screens()
         self.home = tempfile.mkdtemp(prefix="velk-wm-")
         if self.wm == "icewm" and not self.tray:
             os.makedirs(os.path.join(self.home, ".icewm"))
@@ -89,6 +98,15 @@ class Display:
                 raise RuntimeError(f"{self.wm} did not get ready on {self.name}")
             time.sleep(0.1)
         return self
+
+    def _split_into_screens(self):
+        """One monitor per screen, the first on the server's one output
+        (which then stands for no monitor of its own) and primary."""
+        for i, (x, y, w, h) in enumerate(self.screens):
+            mm = lambda px: px * 254 // 960  # at 96 dots per inch
+            subprocess.run(["xrandr", "--setmonitor", ("*" if i == 0 else "") + f"screen-{i}",
+                            f"{w}/{mm(w)}x{h}/{mm(h)}+{x}+{y}", "screen" if i == 0 else "none"],
+                           env=self.env(), check=True, capture_output=True)
 
     def _wm_ready(self):
         lines = subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK", "_NET_WORKAREA"],
