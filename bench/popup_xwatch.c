@@ -11,10 +11,12 @@
    <us> is CLOCK_MONOTONIC in microseconds, read when the event is taken
    from the connection; <ms> is the X server's time of the change, which a
    busy machine does not delay as it can delay this program's reading.
-   Every window that is created on the root is watched from its creation, so
-   it is watched before it is mapped, moved or made translucent. A window
-   manager that reparents a window tells it its new place with a synthetic
-   ConfigureNotify in root coordinates. */
+   Every window that is created on the root is watched once this program
+   reads its creation, which may be after it was mapped or made
+   translucent: what it missed is then read from the window itself (its
+   map state, its opacity) and written at once, each map of a window once.
+   A window manager that reparents a window tells it its new place with a
+   synthetic ConfigureNotify in root coordinates. */
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -69,6 +71,47 @@ static void print_name(Window w) {
         XFree(data);
 }
 
+/* The windows whose map is written and not yet followed by an unmap or a
+   destruction: a map read from the window and the same map's event are one. */
+#define MAX_MAPPED 4096
+static Window mapped[MAX_MAPPED];
+static int n_mapped;
+
+static int take_map(Window w) {
+    for (int i = 0; i < n_mapped; ++i)
+        if (mapped[i] == w)
+            return 0;
+    if (n_mapped < MAX_MAPPED)
+        mapped[n_mapped++] = w;
+    return 1;
+}
+
+static void forget_map(Window w) {
+    for (int i = 0; i < n_mapped; ++i)
+        if (mapped[i] == w) {
+            mapped[i] = mapped[--n_mapped];
+            return;
+        }
+}
+
+static void print_map(long long t, Window w) {
+    if (!take_map(w))
+        return;
+    unsigned long pid = 0;
+    card32(w, a_pid, &pid);
+    printf("%lld MAP 0x%lx pid=%lu name=", t, w, pid);
+    print_name(w);
+    putchar('\n');
+}
+
+static void print_opacity(long long t, Window w, unsigned long v, unsigned long time) {
+    unsigned long pid = 0;
+    card32(w, a_pid, &pid);
+    printf("%lld OPACITY 0x%lx %lu %lu pid=%lu name=", t, w, v, time, pid);
+    print_name(w);
+    putchar('\n');
+}
+
 int main(void) {
     dpy = XOpenDisplay(NULL);
     if (!dpy) {
@@ -91,23 +134,33 @@ int main(void) {
         XNextEvent(dpy, &e);
         const long long t = now_us();
         switch (e.type) {
-            case CreateNotify:
-                if (e.xcreatewindow.parent == root)
-                    XSelectInput(dpy, e.xcreatewindow.window,
-                                 StructureNotifyMask | PropertyChangeMask);
-                break;
-            case MapNotify: {
-                /* Reported to the root for its own children (the window
-                   manager's frames) and to the watched window itself. */
-                if (e.xmap.event == root)
+            case CreateNotify: {
+                if (e.xcreatewindow.parent != root)
                     break;
-                unsigned long pid = 0;
-                card32(e.xmap.window, a_pid, &pid);
-                printf("%lld MAP 0x%lx pid=%lu name=", t, e.xmap.window, pid);
-                print_name(e.xmap.window);
-                putchar('\n');
+                const Window w = e.xcreatewindow.window;
+                XSelectInput(dpy, w, StructureNotifyMask | PropertyChangeMask);
+                /* What happened before the selection took effect: an opacity
+                   already set (its server time unknown: 0), a map already
+                   made. Later changes come as events. */
+                XSync(dpy, False);
+                unsigned long v;
+                if (card32(w, a_opacity, &v))
+                    print_opacity(t, w, v, 0);
+                XWindowAttributes wa;
+                if (XGetWindowAttributes(dpy, w, &wa) && wa.map_state != IsUnmapped)
+                    print_map(t, w);
                 break;
             }
+            case MapNotify:
+                /* Reported to the root for its own children (the window
+                   manager's frames) and to the watched window itself. */
+                if (e.xmap.event != root)
+                    print_map(t, e.xmap.window);
+                break;
+            case UnmapNotify:
+                if (e.xunmap.event != root)
+                    forget_map(e.xunmap.window);
+                break;
             case PropertyNotify: {
                 if (e.xproperty.atom != a_opacity)
                     break;
@@ -120,8 +173,8 @@ int main(void) {
                     printf("%lld OPACITY 0x%lx none %lu pid=%lu name=", t, w, e.xproperty.time,
                            pid);
                 } else if (card32(w, a_opacity, &v)) {
-                    printf("%lld OPACITY 0x%lx %lu %lu pid=%lu name=", t, w, v, e.xproperty.time,
-                           pid);
+                    print_opacity(t, w, v, e.xproperty.time);
+                    break;
                 } else {
                     break;
                 }
@@ -137,8 +190,10 @@ int main(void) {
                        e.xconfigure.send_event ? 1 : 0);
                 break;
             case DestroyNotify:
-                if (e.xdestroywindow.event == e.xdestroywindow.window)
+                if (e.xdestroywindow.event == e.xdestroywindow.window) {
+                    forget_map(e.xdestroywindow.window);
                     printf("%lld DESTROY 0x%lx\n", t, e.xdestroywindow.window);
+                }
                 break;
             default:
                 break;
