@@ -44,6 +44,18 @@ TEST(WindowRequestsTest, BoundsOrderAndPaceHoldOverRandomSequences) {
                 n += *m.alive && pick(m);
             return n;
         };
+        // What was made since `before` leaves the model's queues, each the
+        // oldest of its kind.
+        auto takeMade = [&](std::size_t before) {
+            for (std::size_t i = before; i < made.size(); ++i) {
+                auto& q = waiting[made[i].kind == Kind::Popup];
+                if (q.empty() || made[i].id != q.front())
+                    return ::testing::AssertionFailure() << "not carried out in the order asked";
+                q.pop_front();
+                foreignWaiting -= made[i].foreign;
+            }
+            return ::testing::AssertionSuccess();
+        };
         for (int step = 0; step < 400; ++step) {
             const int event = std::uniform_int_distribution<int>(0, 9)(random);
             if (event < 6) {
@@ -76,23 +88,12 @@ TEST(WindowRequestsTest, BoundsOrderAndPaceHoldOverRandomSequences) {
                     queue.push_back(id);
                     foreignWaiting += foreign;
                 }
-                for (std::size_t i = before; i < made.size(); ++i) {
-                    auto& q = waiting[made[i].kind == Kind::Popup];
-                    ASSERT_FALSE(q.empty());
-                    ASSERT_EQ(made[i].id, q.front()) << "carried out in the order asked";
-                    q.pop_front();
-                    foreignWaiting -= made[i].foreign;
-                }
+                ASSERT_TRUE(takeMade(before));
             } else if (event < 8 && turnsAsked > 0) {
                 madeThisTurn = 0;
                 const std::size_t before = made.size();
                 requests.Turn();
-                for (std::size_t i = before; i < made.size(); ++i) {
-                    auto& q = waiting[made[i].kind == Kind::Popup];
-                    ASSERT_EQ(made[i].id, q.front()) << "carried out in the order asked";
-                    q.pop_front();
-                    foreignWaiting -= made[i].foreign;
-                }
+                ASSERT_TRUE(takeMade(before));
             } else if (!made.empty()) {
                 auto& m =
                     made[std::uniform_int_distribution<std::size_t>(0, made.size() - 1)(random)];
@@ -113,8 +114,7 @@ TEST(WindowRequestsTest, BoundsOrderAndPaceHoldOverRandomSequences) {
                 *m.alive = false;
             const std::size_t before = made.size();
             requests.Turn();
-            for (std::size_t i = before; i < made.size(); ++i)
-                waiting[made[i].kind == Kind::Popup].pop_front();
+            ASSERT_TRUE(takeMade(before));
         }
         ASSERT_TRUE(waiting[0].empty() && waiting[1].empty()) << "run " << run;
     }
