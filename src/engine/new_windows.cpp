@@ -2,15 +2,38 @@
 // before anything is made, and the new window joins its opener's group.
 #include <QWebEngineNewWindowRequest>
 #include <QWebEngineProfile>
+#include <cstdio>
 
 #include "engine/context.h"
 #include "engine/qt_browser.h"
 
 namespace engine {
 
+namespace {
+// Pages together may have this many windows of their opening at once: a page
+// that opens windows in a loop would otherwise make the user-interface
+// thread build hundreds of them. Past it a request opens nothing (the page
+// gets no window), said once until every such window has closed.
+constexpr std::size_t kMostPagePopups = 20;
+bool g_saidTooMany = false;
+}  // namespace
+
 void QtBrowser::OnNewWindow(QWebEngineNewWindowRequest& request) {
     if (m_closed)
         return;
+    const std::size_t open = PagePopupCount();
+    if (open == 0)
+        g_saidTooMany = false;
+    if (open >= kMostPagePopups) {
+        if (!g_saidTooMany) {
+            g_saidTooMany = true;
+            std::fprintf(stderr,
+                         "page window refused: pages have %zu windows of their opening already; "
+                         "more are refused until those close\n",
+                         kMostPagePopups);
+        }
+        return;
+    }
     CefRefPtr<QtBrowser> self(this);
     CefWindowInfo info;
     info.SetAsPopup(nullptr, QString());

@@ -383,6 +383,13 @@ CefString QtBrowser::GetURL() {
     return m_page ? m_page->url().toString() : CefString();
 }
 
+std::size_t QtBrowser::PagePopupCount() {
+    std::size_t n = 0;
+    for (const auto& entry : LiveBrowsers())
+        n += entry.first->m_popup ? 1 : 0;
+    return n;
+}
+
 void QtBrowser::CloseAll() {
     std::vector<CefRefPtr<QtBrowser>> all;
     for (auto& entry : LiveBrowsers())

@@ -88,6 +88,9 @@ public:
     void FitView();
     // Closes every browser that is still open (engine shutdown).
     static void CloseAll();
+    // The windows that pages opened (window.open, target=_blank) and that
+    // have not closed.
+    static std::size_t PagePopupCount();
 
 private:
     QtBrowser() = default;

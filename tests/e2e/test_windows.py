@@ -178,7 +178,20 @@ class WindowTest(ProgramTest):
         self.until(lambda: [n for n in range(1, 9) if visible(f"^popup-{n}$")],
                    lambda shown: shown == list(range(1, 9)), "all eight popups viewable")
 
-    # -- the 404 box ---------------------------------------------------------------------
+    def test_a_page_opening_windows_in_a_loop_gets_twenty_and_one_line(self):
+        self.start("[APP]\nXX=0\nYY=0\nWW=500\nHH=400\nLMW=300\nLMH=200\n")
+        self.run_js("for (var i = 0; i < 30; ++i) window.open('/titled.html?t=loop&id=' + "
+                    f"'{self.page}', '_blank', 'width=200,height=150'); send(pkt(19, {{CALL: 3}}))")
+        self.until(lambda: len(server.reports_of("popup", self.page)), lambda n: n >= 20,
+                   "twenty windows' pages", timeout=60)
+        # The page's answer comes after every window it asked for was made or refused.
+        self.prog.wait_for(lambda: any("<CALL>3</CALL>" in r for r in
+                                       server.reports_of("jsrecv", self.page)), what="the answer")
+        self.until(lambda: len(display.windows_named("^loop$", visible_only=True)),
+                   lambda n: n == 20, "twenty windows on screen")
+        self.assertEqual(len(server.reports_of("popup", self.page)), 20)
+        self.assertEqual(len(self.prog.lines("page window refused")), 1, self.prog.lines(""))
+
 
     def test_404_box_leaves_other_windows_working_and_goes_back_when_closed(self):
         main = self.start("[APP]\nXX=10\nYY=20\nWW=500\nHH=400\nLMW=300\nLMH=200\n")
