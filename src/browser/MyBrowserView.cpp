@@ -318,11 +318,7 @@ void CMyBrowserView::PlaceFrame(CPacket& packet) {
         const RECT w = GetWorkArea();
         defaults = RECT{w.right - 400, w.bottom - 600, w.right, w.bottom};
     }
-    // A place on no screen is pulled onto the nearest one.
-    const RECT place = KeepOnScreen(RectFromFields(packet, defaults), GetWorkAreas());
-    m_frame->SetWindowPos(nullptr, static_cast<int>(place.left), static_cast<int>(place.top),
-                          static_cast<int>(place.right - place.left),
-                          static_cast<int>(place.bottom - place.top), SWP_NOZORDER);
+    PlaceWindowFromPacket(m_frame->m_hWnd, packet, defaults, SWP_NOZORDER);
 }
 
 // Command 20: a side window at the frame's right edge, overlapping it by one

@@ -5,6 +5,7 @@
 #include "packet/Packet.h"
 #include "packet/Vocabulary.h"
 #include "platform/shell.h"
+#include "shared/WorkArea.h"
 
 namespace {
 
@@ -50,7 +51,8 @@ void CallJSVer(const CefRefPtr<CefBrowser>& page) {
 }  // namespace
 
 void PlaceWindowFromPacket(HWND window, CPacket& packet, const RECT& defaults, UINT flags) {
-    const RECT r = RectFromFields(packet, defaults);
+    // A place on no screen is pulled onto the nearest one.
+    const RECT r = KeepOnScreen(RectFromFields(packet, defaults), GetWorkAreas());
     SetWindowPos(window, nullptr, static_cast<int>(r.left), static_cast<int>(r.top),
                  static_cast<int>(r.right - r.left), static_cast<int>(r.bottom - r.top), flags);
 }

@@ -88,5 +88,6 @@ bool RunWindowCommand(const WindowCommandRules& rules, HWND window,
                       const CefRefPtr<CefBrowser>& page, CPacket& packet);
 
 // Places `window` at the packet's XX, YY, WW, HH (left, top, width, height),
-// `defaults` standing in for the fields the packet omits.
+// `defaults` standing in for the fields the packet omits; a place on no
+// screen goes into the nearest screen's work area.
 void PlaceWindowFromPacket(HWND window, CPacket& packet, const RECT& defaults, UINT flags);
