@@ -146,57 +146,40 @@ class PopupTest(ProgramTest):
                                    what=f"above={above} under {title!r}, state {state()!r}")
         self.assertTrue(self.prog.running())
 
-    def test_a_flood_shows_ten_popups_at_a_time_refuses_past_the_queue_once_and_ends(self):
+    def flood(self, trusted, script, pattern, most, refusal):
+        """Sends `script` from the chat page; `most` windows that `pattern`
+        names come, never more at once, and `refusal` is said once."""
         recorder = XRecorder(display)
         try:
-            self.start(trusted=True)
-            # Three hundred popups of every kind in one script run, with a
-            # minute-long fade and no close: ten show, a hundred wait, the
-            # rest are refused.
-            server.push(self.page, "for (var i = 0; i < 300; ++i) send(pkt(22, {DLGTIT: 'many', "
-                                   "ANIM: 1 + i % 3, ANIM_TIME: 600, CLOSESEC: 0, URL: "
-                                   "location.origin + '/many.html?' + i}))")
-            self.prog.wait_for(lambda: [opacity(w) != OPAQUE for w in display.windows_named(
-                                   "^many$", visible_only=True)] == [True] * 10,
-                               timeout=60, what="ten popups on screen, all fading in")
-            self.prog.wait_for(lambda: self.prog.lines("popup refused"), what="the refusal")
-            # The main chat page is answered while they wait.
-            server.push(self.page, "report('alive', 1)")
-            self.prog.wait_for(lambda: server.reports_of("alive", self.page), what="the page")
+            self.start(trusted)
+            server.push(self.page, script)
+            self.prog.wait_for(lambda: len(display.windows_named(pattern, visible_only=True))
+                               == most and self.prog.lines(refusal), timeout=60,
+                               what=f"{most} windows and the refusal")
+            # The page's query is answered after its flood was taken in.
+            server.push(self.page, "send(pkt(19, {CALL: 5}))")
+            self.prog.wait_for(lambda: any("<CALL>5</CALL>" in r for r in
+                                           server.reports_of("jsrecv", self.page)), what="answer")
             recorder.mark(self.prog, "end")
-            self.assertEqual(most_at_once(recorder.between(None, "end"), "^many$"), 10)
-            self.assertEqual(len(self.prog.lines("popup refused")), 1, self.prog.lines(""))
-        finally:
-            recorder.stop()
-        # An end while they animate and others wait is an orderly one.
-        self.prog.signal(signal.SIGTERM)
-        self.assertEqual(self.prog.wait(60), 0, self.prog.output)
-        self.assertEqual(display.windows_named("^many$"), [])
-
-    def test_a_page_outside_the_service_gets_four_windows_and_one_refusal_line(self):
-        recorder = XRecorder(display)
-        try:
-            self.start()
-            server.push(self.page, "for (var i = 0; i < 12; ++i) { send(pkt(22, {DLGTIT: 'many', "
-                                   "CLOSESEC: 0, URL: location.origin + '/many.html?' + i})); "
-                                   "send(pkt(20, {DLGTIT: 'side-' + i, URL: location.origin + "
-                                   "'/many.html?s' + i})); } report('sent', 1)")
-            self.prog.wait_for(lambda: server.reports_of("sent", self.page), what="the requests")
-            self.prog.wait_for(lambda: len(display.windows_named("^(many|side-.*)$",
-                                                                 visible_only=True)) == 4,
-                               what="four windows")
-            # Whatever was still to come has come by a later round trip.
-            server.push(self.page, "report('alive', 1)")
-            self.prog.wait_for(lambda: server.reports_of("alive", self.page), what="the page")
-            recorder.mark(self.prog, "end")
-            self.assertEqual(most_at_once(recorder.between(None, "end"), "^(many|side-.*)$"), 4)
-            refused = self.prog.lines("window refused")
-            self.assertEqual(len(refused), 1, self.prog.lines(""))
-            self.assertIn(f"http://127.0.0.1:{server.port} is not one of the service's pages",
-                          refused[0])
+            self.assertEqual(most_at_once(recorder.between(None, "end"), pattern), most)
+            self.assertEqual(len(self.prog.lines(refusal)), 1, self.prog.lines(""))
+            return self.prog.lines(refusal)[0]
         finally:
             recorder.stop()
 
+    def test_a_flood_of_popups_shows_ten_at_a_time_and_refuses_past_the_queue(self):
+        # Ten show and stay (no close), a hundred wait, the rest are refused.
+        self.flood(True, "for (var i = 0; i < 300; ++i) send(pkt(22, {DLGTIT: 'many', ANIM: "
+                         "1 + i % 3, ANIM_TIME: 600, CLOSESEC: 0, URL: location.origin + "
+                         "'/many.html?' + i}))", "^many$", 10, "popup refused")
+
+    def test_a_page_outside_the_service_gets_four_windows(self):
+        line = self.flood(False, "for (var i = 0; i < 12; ++i) { send(pkt(22, {DLGTIT: 'many', "
+                                 "CLOSESEC: 0, URL: location.origin + '/many.html?' + i})); "
+                                 "send(pkt(20, {DLGTIT: 'side-' + i, URL: location.origin + "
+                                 "'/many.html?s' + i})); }", "^(many|side-.*)$", 4,
+                          "window refused")
+        self.assertIn(f"http://127.0.0.1:{server.port} is not one of the service's pages", line)
 
 if __name__ == "__main__":
     unittest.main()

@@ -70,23 +70,31 @@ static void print_text(const unsigned char* s, unsigned long len) {
         putchar(s[i] == '\n' || s[i] == '\r' ? ' ' : s[i]);
 }
 
-/* pid, override-redirect, size, class and title of a window. */
-static void print_who(Window w) {
-    long pid = 0;
+/* A 32-bit cardinal property of the window, 1 when it has one. */
+static int card32(Window w, Atom prop, unsigned long* value) {
     Atom actual;
     int format;
-    unsigned long n, after, len;
+    unsigned long n, after;
     unsigned char* data = NULL;
-    if (XGetWindowProperty(dpy, w, a_pid, 0, 1, False, XA_CARDINAL, &actual, &format, &n, &after,
-                           &data) == Success &&
-        data && n == 1 && format == 32)
-        pid = *(long*)data;
+    int ok = XGetWindowProperty(dpy, w, prop, 0, 1, False, XA_CARDINAL, &actual, &format, &n,
+                                &after, &data) == Success &&
+             data && n == 1 && format == 32;
+    /* Xlib hands 32-bit items over as longs, sign-extended. */
+    if (ok)
+        *value = *(unsigned long*)data & 0xFFFFFFFFUL;
     if (data)
         XFree(data);
+    return ok;
+}
+
+/* pid, override-redirect, size, class and title of a window. */
+static void print_who(Window w) {
+    unsigned long pid = 0, len;
+    card32(w, a_pid, &pid);
     XWindowAttributes wa;
     if (!XGetWindowAttributes(dpy, w, &wa))
         memset(&wa, 0, sizeof wa);
-    printf(" pid=%ld override=%d size=%dx%d class=", pid, wa.override_redirect ? 1 : 0, wa.width,
+    printf(" pid=%lu override=%d size=%dx%d class=", pid, wa.override_redirect ? 1 : 0, wa.width,
            wa.height);
     XClassHint hint = {NULL, NULL};
     if (XGetClassHint(dpy, w, &hint)) {
@@ -104,23 +112,6 @@ static void print_who(Window w) {
         print_text(name, len);
         XFree(name);
     }
-}
-
-/* The window's opacity property, 1 when it has one. */
-static int opacity(Window w, unsigned long* value) {
-    Atom actual;
-    int format;
-    unsigned long n, after;
-    unsigned char* data = NULL;
-    int ok = XGetWindowProperty(dpy, w, a_opacity, 0, 1, False, XA_CARDINAL, &actual, &format, &n,
-                                &after, &data) == Success &&
-             data && n == 1 && format == 32;
-    /* Xlib hands 32-bit items over as longs, sign-extended. */
-    if (ok)
-        *value = *(unsigned long*)data & 0xFFFFFFFFUL;
-    if (data)
-        XFree(data);
-    return ok;
 }
 
 static void end_line(void) {
@@ -239,7 +230,7 @@ int main(void) {
                        e.xcreatewindow.parent, e.xcreatewindow.x, e.xcreatewindow.y,
                        e.xcreatewindow.width, e.xcreatewindow.height);
                 unsigned long v;
-                if (opacity(w, &v)) {
+                if (card32(w, a_opacity, &v)) {
                     end_line();
                     printf("%lld OPACITY 0x%lx %lu", now_ms(), w, v);
                 }
@@ -267,7 +258,7 @@ int main(void) {
                     unsigned long v;
                     if (e.xproperty.state == PropertyDelete)
                         printf("%lld OPACITY 0x%lx none", now_ms(), e.xproperty.window);
-                    else if (opacity(e.xproperty.window, &v))
+                    else if (card32(e.xproperty.window, a_opacity, &v))
                         printf("%lld OPACITY 0x%lx %lu", now_ms(), e.xproperty.window, v);
                     else
                         continue;
