@@ -29,6 +29,20 @@ int RendererProcessLimit() {
     return std::max(4, 2 * QThread::idealThreadCount());
 }
 
+// The sandbox as the engine will make it, for the start-up line. Where the
+// system refuses user namespaces the engine quietly keeps only its
+// system-call filter.
+const char* SandboxState(const CefSettings& settings, bool sandbox) {
+    if (sandbox)
+        return platform::CanMakeUserNamespace()
+                   ? "on"
+                   : "its system-call filter only (the system refuses this program the user "
+                     "namespaces the engine's other walls are made of)";
+    if (settings.no_sandbox)
+        return "off (as asked)";
+    return "off (the program runs as root, where the engine cannot wall pages in)";
+}
+
 }  // namespace
 
 CefRefPtr<CefCommandLine> CefCommandLine::CreateCommandLine() {
@@ -86,11 +100,7 @@ bool CefInitialize(const CefMainArgs&, const CefSettings& settings, CefRefPtr<Ce
     // shows it again (the variable's rules come after these).
     QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
     std::fprintf(stderr, "VelkSTKApp: %s, pages in the engine's sandbox: %s\n",
-                 qUtf8Printable(engine::EngineDescription()),
-                 sandbox ? "on"
-                 : settings.no_sandbox
-                     ? "off (as asked)"
-                     : "off (the program runs as root, where the engine cannot wall pages in)");
+                 qUtf8Printable(engine::EngineDescription()), SandboxState(settings, sandbox));
     CefRefPtr<CefCommandLine> cmd = CefCommandLine::CreateCommandLine();
     if (settings.single_process)
         cmd->AppendSwitch(QStringLiteral("single-process"));

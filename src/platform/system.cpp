@@ -2,7 +2,10 @@
 
 #include <fcntl.h>
 #include <pthread.h>
+#include <sched.h>
 #include <sys/signalfd.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <QCoreApplication>
 #include <QDir>
@@ -172,6 +175,21 @@ void ReleaseTerminationSignalsInChild() {
 
 bool RunsAsSuperUser() {
     return ::geteuid() == 0;
+}
+
+bool CanMakeUserNamespace() {
+    // A bare clone, as the engine's own check does: the child does nothing
+    // but end, so it is safe even though this process has threads.
+    const long pid =
+        ::syscall(SYS_clone, CLONE_NEWUSER | SIGCHLD, nullptr, nullptr, nullptr, nullptr);
+    if (pid == 0)
+        ::_exit(0);
+    if (pid < 0)
+        return false;
+    int status = 0;
+    while (::waitpid(static_cast<pid_t>(pid), &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 }  // namespace platform

@@ -73,4 +73,9 @@ void ReleaseTerminationSignalsInChild();
 
 // Whether the process runs with the superuser's rights (effective user 0).
 bool RunsAsSuperUser();
+// Whether the system lets this process make a user namespace, the way the
+// engine makes one for each sandboxed page process (a chrooted process, a
+// kernel set to refuse them to ordinary users, a security module's rule
+// all say no). Tried in a child process that ends at once.
+bool CanMakeUserNamespace();
 }  // namespace platform
