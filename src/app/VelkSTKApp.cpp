@@ -205,6 +205,13 @@ BOOL CVelkSTKAppApp::CheckSingleInstance() {
     const CString className = m_params.GetString(QStringLiteral("CLSNM"), QString());
     if (platform::HandOffToInstance(className, request))
         Sleep(100);
+    else
+        // This start ends all the same (a second instance must not run),
+        // but the user's link went nowhere: say so.
+        std::fprintf(stderr,
+                     "VelkSTKApp: another instance holds the instance name, but none took this "
+                     "start's request on its channel (it does not run, or did not answer in "
+                     "time); nothing was handed over\n");
     return FALSE;
 }
 

@@ -124,8 +124,15 @@ class Display:
         return dict(os.environ, DISPLAY=self.name)
 
     def xdotool(self, *args):
-        r = subprocess.run(["xdotool", *args], env=self.env(), capture_output=True, text=True)
-        return r.stdout
+        # A search walks the whole window tree, and xdotool exits on the X
+        # error a window destroyed during the walk raises, printing nothing:
+        # that search saw no window at all, so it is made again (a few
+        # times, against a desktop that keeps destroying windows).
+        for _ in range(10):
+            r = subprocess.run(["xdotool", *args], env=self.env(), capture_output=True, text=True)
+            if args[0] != "search" or "X Error" not in r.stderr:
+                return r.stdout
+        raise AssertionError(f"xdotool {' '.join(args)} kept failing: {r.stderr}")
 
     def xprop(self, wid, *props):
         r = subprocess.run(["xprop", "-id", str(wid), *props], env=self.env(),

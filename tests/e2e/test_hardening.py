@@ -140,7 +140,8 @@ class SharedClassNameTest(unittest.TestCase):
         r = subprocess.run([prog.exe, f"velk://url={server.url('chat_test.html')}?id={page}"],
                            env=prog.env(), cwd=prog.root, capture_output=True, timeout=60)
         self.assertEqual(r.returncode, 0, r.stdout)
-        to.wait_for(lambda: server.reports_of("loaded", page), what=f"the hand-off of {page}")
+        to.wait_for(lambda: server.reports_of("loaded", page),
+                    what=f"the hand-off of {page} (the start said {r.stderr!r})")
         self.assertEqual(self.placed_at(to, page), to.x, "the link went to another instance")
 
     def test_later_instances_leave_the_channel_alone_and_take_it_over_once_it_is_free(self):

@@ -218,6 +218,7 @@ class HandOffTest(unittest.TestCase):
                                               f"?id={second}"],
                                    env=prog.env(), cwd=prog.root, capture_output=True, timeout=60)
                 self.assertEqual(r.returncode, 0, r.stdout)
+                self.assertIn(b"nothing was handed over", r.stderr)
             finally:
                 prog.signal(signal.SIGCONT)
             # The instance reads the request that waited and answers a
