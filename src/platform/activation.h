@@ -21,7 +21,8 @@
 namespace platform {
 
 // Keeps this start's startup id and activation token from the environment.
-// Called first thing in the process, before the toolkit starts.
+// Called by the process's set-up (setup.h) first thing, before the toolkit
+// starts.
 void KeepStartupIdentity();
 // This start's startup id and activation token as the launcher gave them
 // (empty when there was none).

@@ -118,6 +118,6 @@ long RevokeDragDrop(HWND h);
 namespace platform {
 // Makes GetWindowRect answer for the desktop and the taskbar from the screen
 // port in use (see ports.h). Installing ports does it, the process's
-// services first of all (services.h); calling it again changes nothing.
+// set-up first of all (setup.h); calling it again changes nothing.
 void AnswerForDesktopWindows();
 }  // namespace platform

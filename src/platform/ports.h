@@ -139,9 +139,9 @@ struct Ports {
     NotificationPort* notifications = nullptr;
 };
 
-// The ports in use, every member set. The program's start-up puts the real
-// ones in use (InstallProcessServices, services.h); a program that never set
-// up its services (a test program) is given them when it first asks.
+// The ports in use, every member set. The process's set-up puts the real
+// ones in use (setup.h); a program that never set up its process (a test
+// program) is given them when it first asks.
 const Ports& CurrentPorts();
 // Puts `ports` (not owned) in use; a null member stands for the real port.
 // The caller keeps them alive until it installs others or restores.

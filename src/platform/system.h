@@ -46,21 +46,9 @@ CString GetSystemDirectoryW();
 CString GetWindowsDirectoryW();
 
 namespace platform {
-// Where the user's session has no message bus, the toolkit is told so,
-// instead of letting the bus library start one by forking the (already
-// threaded) process, which can hang it. Called first thing in the process.
-void PrepareSessionBus();
-
-// Names the desktop entry that the program's windows belong to (docks and
-// window managers match the windows to it), and on a Wayland session picks
-// the X11 platform through XWayland unless the user chose one: placing
-// windows near the taskbar and moving them from pages needs it. Called
-// before the toolkit starts.
-void PrepareDesktop(const QString& desktopEntryId);
-
 // Holds back the requests to end from outside (SIGTERM, SIGINT, SIGHUP)
-// until OnTerminationRequest handles them. Called first thing in the
-// process, before any thread exists.
+// until OnTerminationRequest handles them. Called by the process's set-up
+// (setup.h) first thing, before any thread exists.
 void HoldTerminationSignals();
 // Calls `handler` on the user-interface thread when the process is asked to
 // end from outside (SIGTERM, SIGINT, SIGHUP), including a request that came
