@@ -59,8 +59,8 @@ public:
 // (a native Wayland session, where XDG_ACTIVATION_TOKEN serves, or no
 // window system) it does nothing.
 ActivationPort& RealActivation();
-// Puts `port` (not owned) in use; nullptr puts the real one back.
-void InstallActivationPort(ActivationPort* port);
+// The port in use (installed by ports.h).
+ActivationPort& ActivationInUse();
 
 }  // namespace platform
 

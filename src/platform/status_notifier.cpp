@@ -22,7 +22,6 @@
 #include <memory>
 
 #include "framework/afxwin.h"
-#include "platform/ports.h"
 #include "platform/status_notifier.h"
 
 // --- D-Bus types of the two protocols ---------------------------------------

@@ -13,8 +13,6 @@
 #include <QTemporaryFile>
 #include <csignal>
 
-#include "platform/ports.h"
-
 namespace {
 
 // The path the toolkit found for this process's executable.
@@ -28,14 +26,16 @@ public:
 }  // namespace
 
 CString GetModuleFileNameW() {
-    return platform::CurrentPorts().executable->ModuleFileName();
+    return platform::ExecutableInUse().ModuleFileName();
 }
 
 namespace platform {
+
 ExecutablePort& RealExecutable() {
     static auto* executable = new ProcessExecutable();
     return *executable;
 }
+
 }  // namespace platform
 
 QChar PathSeparator() {

@@ -1,6 +1,7 @@
-// Operating-system services the system calls: the executable's file name,
-// file existence, the system's version, directories, the user-interface
-// sleep, and the request to end the program from outside.
+// Operating-system services the system calls: the executable's file name
+// (the executable port), file existence, the system's version,
+// directories, the user-interface sleep, and the request to end the program
+// from outside.
 //
 // Threading: user-interface thread, except where noted.
 #pragma once
@@ -10,7 +11,7 @@
 #include "framework/afxtypes.h"
 
 // The full path of the executable (never the current directory's idea of
-// it), as the executable port of ports.h reports it.
+// it), as the executable port reports it.
 CString GetModuleFileNameW();
 // The platform's directory separator: '\' on Windows, '/' elsewhere.
 QChar PathSeparator();
@@ -46,6 +47,19 @@ CString GetSystemDirectoryW();
 CString GetWindowsDirectoryW();
 
 namespace platform {
+
+// The full path of the executable, with the platform's separators.
+class ExecutablePort {
+public:
+    virtual ~ExecutablePort() = default;
+    virtual CString ModuleFileName() = 0;
+};
+
+// The real port: the path the toolkit found for this process's executable.
+ExecutablePort& RealExecutable();
+// The port in use (installed by ports.h).
+ExecutablePort& ExecutableInUse();
+
 // Holds back the requests to end from outside (SIGTERM, SIGINT, SIGHUP)
 // until OnTerminationRequest handles them. Called by the process's set-up
 // (setup.h) first thing, before any thread exists.
