@@ -2,17 +2,8 @@
 // functions: one port of each, gathered here and installed together.
 //
 // Each service has a header of its own with its port, the Win32-shaped
-// functions the system calls and the real port (made in the matching .cpp):
-//
-//   screen         desktop.h        GetWindowRect on the desktop, FindWindowW
-//   tray           tray.h           Shell_NotifyIconW, SetNotifyIconMenu
-//   menus          menus.h          TrackPopupMenu
-//   modules        modules.h        LoadLibraryW, GetProcAddress
-//   urlOpener      shell.h          ShellExecuteW "open"
-//   executable     system.h         GetModuleFileNameW
-//   processes      process.h        WinExec, ShellExecuteExW "runas"
-//   notifications  notifications.h  Shell_NotifyIconW's balloons without a tray
-//   activation     activation.h     CompleteStartup
+// functions the system calls and the real port (made in the matching .cpp);
+// docs/architecture.md lists them, with their fakes.
 //
 // The system never sees a port: its calls keep their own rules and hand the
 // service's part to the port in use, which a service's header names
