@@ -20,7 +20,7 @@
 
 #include "app/VelkSTKApp.h"
 #include "engine/cef_browser.h"
-#include "platform/services.h"
+#include "platform/setup.h"
 #include "shared/Messages.h"
 
 namespace {
@@ -73,7 +73,7 @@ protected:
 class BenchApp : public CVelkSTKAppApp {
 public:
     BOOL InitInstance() override {
-        platform::InstallProcessServices();
+        platform::SetUpProcess(platform::SetUpPhase::AfterToolkit);
         RegisterSystemMessages();
         m_clientApp = new ClientApp();
         CefSettings settings;

@@ -10,7 +10,7 @@
 #include "platform/activation.h"
 #include "platform/address.h"
 #include "platform/instance.h"
-#include "platform/services.h"
+#include "platform/setup.h"
 #include "platform/system.h"
 #include "res/resources.h"
 #include "shared/Messages.h"
@@ -40,7 +40,7 @@ BOOL CVelkSTKAppApp::InitInstance() {
     if (exitCode >= 0)
         return exitCode;
     // The operating system's services, before anything asks for one.
-    platform::InstallProcessServices();
+    platform::SetUpProcess(platform::SetUpPhase::AfterToolkit);
 
     CefSettings settings;
     settings.single_process = GetOsMajorVersion() <= 5 ? 1 : 0;

@@ -2,9 +2,7 @@
 
 #include "app/ProgramInfo.h"
 #include "app/VelkSTKApp.h"
-#include "platform/activation.h"
-#include "platform/autostart.h"
-#include "platform/system.h"
+#include "platform/setup.h"
 
 // The one application object, constructed before the entry point runs.
 static CVelkSTKAppApp theApp;
@@ -19,16 +17,13 @@ int main(int argc, char** argv) {
     const int info = RunInfoSwitch(program, arguments);
     if (info >= 0)
         return info;
-    // Before anything can take them out of the environment: the toolkit's
-    // X11 connection removes the startup id when it is made.
-    platform::KeepStartupIdentity();
-    platform::HoldTerminationSignals();
-    // `--autostart on|off` is the program's own switch: it is carried out
-    // before any launch parameter is looked at, and the program ends.
-    const int autostart = platform::RunAutostartSwitch(program, arguments);
-    if (autostart >= 0)
-        return autostart;
-    platform::PrepareSessionBus();
-    platform::PrepareDesktop(QStringLiteral("kr.velk.VelkSTKApp"));
+    // The process's set-up before the toolkit exists (the application
+    // object's start-up does the rest); `--autostart on|off` ends the
+    // program here.
+    const int ended =
+        platform::SetUpProcess(platform::SetUpPhase::BeforeToolkit,
+                               {program, arguments, QStringLiteral("kr.velk.VelkSTKApp")});
+    if (ended >= 0)
+        return ended;
     return AfxWinMain(argc, argv);
 }

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "framework/afxwin.h"
-#include "platform/desktop.h"
+#include "platform/tray.h"
 
 class CTrayIcon : public CWnd {
 public:

@@ -106,8 +106,6 @@ public:
     }
 };
 
-platform::ActivationPort* g_port = nullptr;
-
 }  // namespace
 
 namespace platform {
@@ -162,17 +160,13 @@ ActivationPort& RealActivation() {
     return *port;
 }
 
-void InstallActivationPort(ActivationPort* port) {
-    g_port = port;
-}
-
 }  // namespace platform
 
 void CompleteStartup(HWND window, const CString& startupId) {
     const QByteArray id = startupId.toUtf8();
     if (!platform::IsUsableStartupId(id))
         return;
-    (g_port ? *g_port : platform::RealActivation()).CompleteStartup(window, id);
+    platform::ActivationInUse().CompleteStartup(window, id);
 }
 
 CString TakeOwnStartupId() {

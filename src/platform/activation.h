@@ -21,7 +21,8 @@
 namespace platform {
 
 // Keeps this start's startup id and activation token from the environment.
-// Called first thing in the process, before the toolkit starts.
+// Called by the process's set-up (setup.h) first thing, before the toolkit
+// starts.
 void KeepStartupIdentity();
 // This start's startup id and activation token as the launcher gave them
 // (empty when there was none).
@@ -58,8 +59,8 @@ public:
 // (a native Wayland session, where XDG_ACTIVATION_TOKEN serves, or no
 // window system) it does nothing.
 ActivationPort& RealActivation();
-// Puts `port` (not owned) in use; nullptr puts the real one back.
-void InstallActivationPort(ActivationPort* port);
+// The port in use (installed by ports.h).
+ActivationPort& ActivationInUse();
 
 }  // namespace platform
 

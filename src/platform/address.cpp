@@ -1,5 +1,7 @@
 #include "platform/address.h"
 
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QUrl>
 #include <cstdio>
 
@@ -26,6 +28,14 @@ QString AsRead(const QString& address) {
     while (start < text.size() && SkippedInFront(text[start]))
         ++start;
     return text.sliced(start);
+}
+
+int DefaultPort(const QString& scheme) {
+    if (scheme == QLatin1String("http") || scheme == QLatin1String("ws"))
+        return 80;
+    if (scheme == QLatin1String("https") || scheme == QLatin1String("wss"))
+        return 443;
+    return -1;
 }
 
 }  // namespace
@@ -73,6 +83,43 @@ bool AcceptWebAddress(const QString& address) {
         shown += QStringLiteral("...");
     std::fprintf(stderr, "address refused: %s is not a web address\n", qPrintable(shown));
     return false;
+}
+
+QString AddressOrigin(const QString& address) {
+    // The address is judged as given: one with blanks or control characters
+    // around it is no address the engine commits, and trimming them would
+    // trust a text that no URL reader takes.
+    const QUrl url(address, QUrl::StrictMode);
+    if (!url.isValid())
+        return QString();
+    const QString scheme = url.scheme().toLower();
+    const QString host = url.host(QUrl::FullyEncoded).toLower();
+    if (scheme.isEmpty() || host.isEmpty() || scheme == QLatin1String("file"))
+        return QString();
+    QString origin = scheme + QLatin1String("://");
+    origin += host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : host;
+    const int port = url.port(-1);
+    if (port >= 0 && port != DefaultPort(scheme))
+        origin += QLatin1Char(':') + QString::number(port);
+    return origin;
+}
+
+bool IsFileAddress(const QString& address) {
+    return QUrl(address, QUrl::StrictMode).scheme() == QLatin1String("file");
+}
+
+QStringList SplitAtBlanksAndCommas(const QString& text) {
+    static const QRegularExpression separators(QStringLiteral("[\\s,]+"));
+    return text.split(separators, Qt::SkipEmptyParts);
+}
+
+bool IsFileAddressUnder(const QString& address, const QString& directory) {
+    const QUrl url(address, QUrl::StrictMode);
+    if (!url.isLocalFile() || !url.host().isEmpty())
+        return false;
+    const QString dir = QFileInfo(directory).canonicalFilePath();
+    const QString file = QFileInfo(url.toLocalFile()).canonicalFilePath();
+    return !dir.isEmpty() && !file.isEmpty() && file.startsWith(dir + QLatin1Char('/'));
 }
 
 }  // namespace platform

@@ -8,7 +8,7 @@
 #include <cstdio>
 
 #include "framework/afxwin.h"
-#include "platform/ports.h"
+#include "platform/tray.h"
 
 namespace platform {
 namespace {
@@ -111,8 +111,7 @@ int RunAutostartSwitch(const QString& program, const QStringList& arguments) {
 }
 
 bool StartsHidden() {
-    return HasCommandLineSwitch(QLatin1String(kHiddenStartSwitch)) &&
-           CurrentPorts().tray->Available();
+    return HasCommandLineSwitch(QLatin1String(kHiddenStartSwitch)) && TrayInUse().Available();
 }
 
 }  // namespace platform

@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QStringList>
 #include <QVariantMap>
+#include <map>
 
 namespace platform {
 
@@ -14,6 +15,28 @@ namespace {
 const QString kService = QStringLiteral("org.freedesktop.Notifications");
 const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
 }  // namespace
+
+// The call is not waited for: a slow service never holds up the windows. A
+// notification that something should follow a click on carries the default
+// action; the service's ActionInvoked for the id it answered with runs it
+// once.
+class DesktopNotifications final : public QObject, public NotificationPort {
+    Q_OBJECT
+
+public:
+    bool Notify(const CString& title, const CString& text, std::function<void()> clicked) override;
+
+private Q_SLOTS:
+    void ActionInvoked(uint id, const QString& action);
+    void NotificationClosed(uint id, uint reason);
+
+private:
+    void Listen(QDBusConnection& bus);
+    void Remember(uint id, const std::function<void()>& clicked);
+
+    bool m_listening = false;
+    std::map<uint, std::function<void()>> m_clicked;
+};
 
 bool DesktopNotifications::Notify(const CString& title, const CString& text,
                                   std::function<void()> clicked) {
@@ -88,3 +111,5 @@ NotificationPort& RealNotifications() {
 }
 
 }  // namespace platform
+
+#include "notifications.moc"

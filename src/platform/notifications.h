@@ -1,37 +1,31 @@
 // The desktop's notification service (org.freedesktop.Notifications on the
-// session bus), the real notification port. Inside this layer only.
+// session bus). The system reaches it through Shell_NotifyIconW (tray.h):
+// a balloon where the desktop has no notification area, and every balloon
+// of an icon that a StatusNotifierItem host draws.
+//
+// Threading: user-interface thread.
 #pragma once
 
-#include <QObject>
 #include <functional>
-#include <map>
 
-#include "platform/ports.h"
-
-class QDBusConnection;
+#include "framework/afxtypes.h"
 
 namespace platform {
 
-// The call is not waited for: a slow service never holds up the windows. A
-// notification that something should follow a click on carries the default
-// action; the service's ActionInvoked for the id it answered with runs it
-// once.
-class DesktopNotifications final : public QObject, public NotificationPort {
-    Q_OBJECT
-
+// Shows `text` under `title` with the application's name and icon, without
+// waiting for the service. `clicked` (may be empty) runs on the
+// user-interface thread when the user clicks the notification. False when
+// there is no service to take it.
+class NotificationPort {
 public:
-    bool Notify(const CString& title, const CString& text, std::function<void()> clicked) override;
-
-private Q_SLOTS:
-    void ActionInvoked(uint id, const QString& action);
-    void NotificationClosed(uint id, uint reason);
-
-private:
-    void Listen(QDBusConnection& bus);
-    void Remember(uint id, const std::function<void()>& clicked);
-
-    bool m_listening = false;
-    std::map<uint, std::function<void()>> m_clicked;
+    virtual ~NotificationPort() = default;
+    virtual bool Notify(const CString& title, const CString& text,
+                        std::function<void()> clicked) = 0;
 };
+
+// The real port: the service on the session bus.
+NotificationPort& RealNotifications();
+// The port in use (installed by ports.h).
+NotificationPort& NotificationsInUse();
 
 }  // namespace platform

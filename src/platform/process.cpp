@@ -19,7 +19,6 @@
 #include <vector>
 
 #include "platform/instance.h"
-#include "platform/ports.h"
 
 extern char** environ;
 
@@ -450,7 +449,7 @@ QStringList CommandLineToArgs(const CString& text) {
 }
 
 UINT WinExec(const platform::ProgramFile& program, const CString& parameters, int) {
-    if (!platform::CurrentPorts().processes->Start(program, CommandLineToArgs(parameters)))
+    if (!platform::ProcessesInUse().Start(program, CommandLineToArgs(parameters)))
         return ERROR_ACCESS_DENIED;
     return 33;
 }
@@ -465,7 +464,7 @@ BOOL ShellExecuteExW(SHELLEXECUTEINFOW* info, std::function<void(DWORD)> refused
         return FALSE;
     }
     DWORD error = 0;
-    if (!platform::CurrentPorts().processes->StartElevated(
+    if (!platform::ProcessesInUse().StartElevated(
             *info->lpFile, CommandLineToArgs(info->lpParameters), std::move(refused), &error)) {
         SetLastError(error);
         return FALSE;

@@ -1,7 +1,7 @@
 // Starting other programs: the program's file opened once and summed from
-// its descriptor, the plain start, the elevated start, the environment the
-// started programs get, and the Windows rules that split an argument text
-// into arguments.
+// its descriptor, the plain start, the elevated start (the process port),
+// the environment the started programs get, and the Windows rules that
+// split an argument text into arguments.
 //
 // Threading: user-interface thread, except where noted.
 #pragma once
@@ -104,6 +104,30 @@ bool StartDesktopProgram(const CString& executable, const QStringList& arguments
 // it keeps our real user and its own name.
 bool BecameAnotherProgram(const QByteArray& stat, const QByteArray& status,
                           const QByteArray& toolName, uid_t uid);
+
+// Starts programs: the opened `program` file itself is executed (never
+// split, never looked up, never through a shell) with `arguments` as its
+// argument list, in a session of its own, detached from this process. The
+// elevated start goes through the desktop's elevation tool and reports,
+// later, on the user-interface thread, how the tool answered: 0 when it
+// started the program, else the Windows error code of the refusal.
+class ProcessPort {
+public:
+    virtual ~ProcessPort() = default;
+    // False when the program could not be started.
+    virtual bool Start(const ProgramFile& program, const QStringList& arguments) = 0;
+    // False (with a Windows error code in `error`) when the elevation tool
+    // could not be started at all; otherwise `answered` follows.
+    virtual bool StartElevated(const ProgramFile& program, const QStringList& arguments,
+                               std::function<void(DWORD error)> answered, DWORD* error) = 0;
+};
+
+// The real port: the program's file executed through its descriptor, with
+// ProgramEnvironment; the elevated start through the elevation tool the
+// build names, with ElevationToolEnvironment.
+ProcessPort& RealProcesses();
+// The port in use (installed by ports.h).
+ProcessPort& ProcessesInUse();
 
 }  // namespace platform
 

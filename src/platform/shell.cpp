@@ -3,7 +3,6 @@
 #include <QStandardPaths>
 #include <QUrl>
 
-#include "platform/ports.h"
 #include "platform/process.h"
 
 namespace {
@@ -35,7 +34,7 @@ std::intptr_t ShellExecuteW(HWND, const CString& verb, const CString& file, cons
         url.host().isEmpty()) {
         return 2;
     }
-    return platform::CurrentPorts().urlOpener->Open(url) ? 33 : 2;
+    return platform::UrlOpenerInUse().Open(url) ? 33 : 2;
 }
 
 namespace platform {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "framework/afxwin.h"
-#include "platform/desktop.h"
+#include "platform/menus.h"
 
 namespace platform {
 

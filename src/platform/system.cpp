@@ -11,13 +11,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QTemporaryFile>
 #include <csignal>
-
-#include "platform/ports.h"
 
 namespace {
 
@@ -32,32 +29,16 @@ public:
 }  // namespace
 
 CString GetModuleFileNameW() {
-    return platform::CurrentPorts().executable->ModuleFileName();
+    return platform::ExecutableInUse().ModuleFileName();
 }
 
 namespace platform {
-void PrepareSessionBus() {
-    if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
-        return;
-    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QFileInfo::exists(QString::fromLocal8Bit(runtime + "/bus")))
-        return;
-    qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
-}
-
-void PrepareDesktop(const QString& desktopEntryId) {
-    QGuiApplication::setDesktopFileName(desktopEntryId);
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
-        !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
-        !qEnvironmentVariableIsEmpty("DISPLAY")) {
-        qputenv("QT_QPA_PLATFORM", "xcb");
-    }
-}
 
 ExecutablePort& RealExecutable() {
     static auto* executable = new ProcessExecutable();
     return *executable;
 }
+
 }  // namespace platform
 
 QChar PathSeparator() {

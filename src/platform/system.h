@@ -1,6 +1,7 @@
-// Operating-system services the system calls: the executable's file name,
-// file existence, the system's version, directories, the user-interface
-// sleep, and the request to end the program from outside.
+// Operating-system services the system calls: the executable's file name
+// (the executable port), file existence, the system's version,
+// directories, the user-interface sleep, and the request to end the program
+// from outside.
 //
 // Threading: user-interface thread, except where noted.
 #pragma once
@@ -10,7 +11,7 @@
 #include "framework/afxtypes.h"
 
 // The full path of the executable (never the current directory's idea of
-// it), as the executable port of ports.h reports it.
+// it), as the executable port reports it.
 CString GetModuleFileNameW();
 // The platform's directory separator: '\' on Windows, '/' elsewhere.
 QChar PathSeparator();
@@ -46,21 +47,22 @@ CString GetSystemDirectoryW();
 CString GetWindowsDirectoryW();
 
 namespace platform {
-// Where the user's session has no message bus, the toolkit is told so,
-// instead of letting the bus library start one by forking the (already
-// threaded) process, which can hang it. Called first thing in the process.
-void PrepareSessionBus();
 
-// Names the desktop entry that the program's windows belong to (docks and
-// window managers match the windows to it), and on a Wayland session picks
-// the X11 platform through XWayland unless the user chose one: placing
-// windows near the taskbar and moving them from pages needs it. Called
-// before the toolkit starts.
-void PrepareDesktop(const QString& desktopEntryId);
+// The full path of the executable, with the platform's separators.
+class ExecutablePort {
+public:
+    virtual ~ExecutablePort() = default;
+    virtual CString ModuleFileName() = 0;
+};
+
+// The real port: the path the toolkit found for this process's executable.
+ExecutablePort& RealExecutable();
+// The port in use (installed by ports.h).
+ExecutablePort& ExecutableInUse();
 
 // Holds back the requests to end from outside (SIGTERM, SIGINT, SIGHUP)
-// until OnTerminationRequest handles them. Called first thing in the
-// process, before any thread exists.
+// until OnTerminationRequest handles them. Called by the process's set-up
+// (setup.h) first thing, before any thread exists.
 void HoldTerminationSignals();
 // Calls `handler` on the user-interface thread when the process is asked to
 // end from outside (SIGTERM, SIGINT, SIGHUP), including a request that came

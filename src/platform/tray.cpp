@@ -1,4 +1,4 @@
-// The real notification area.
+// The notification area's calls and its real port.
 //
 // Where a StatusNotifierItem host runs (KDE Plasma, GNOME's AppIndicator
 // extension, Xfce's status notifier plugin: they own the session bus name
@@ -7,6 +7,8 @@
 // com.canonical.dbusmenu, and shows the tip text as its title. Elsewhere it
 // is a QSystemTrayIcon that the program draws into an embedding tray
 // (XEmbed), whose menu the owner shows by hand.
+#include "platform/tray.h"
+
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -27,7 +29,7 @@
 #include <memory>
 
 #include "framework/afxwin.h"
-#include "platform/ports.h"
+#include "platform/notifications.h"
 #include "platform/status_notifier.h"
 
 namespace {
@@ -209,6 +211,62 @@ private:
 };
 
 }  // namespace
+
+void CopyToField(wchar_t* field, size_t fieldChars, const CString& text) {
+    if (!field || fieldChars == 0)
+        return;
+    // The text is cut at a whole character, never inside a surrogate pair.
+    size_t n = 0;
+    const auto ucs4 = text.toUcs4();
+    for (char32_t c : ucs4) {
+        if (n + 1 >= fieldChars)
+            break;
+        field[n++] = static_cast<wchar_t>(c);
+    }
+    field[n] = 0;
+}
+
+CString FieldText(const wchar_t* field) {
+    QList<char32_t> chars;
+    for (; field && *field; ++field)
+        chars.append(static_cast<char32_t>(*field));
+    return QString::fromUcs4(chars.constData(), chars.size());
+}
+
+BOOL Shell_NotifyIconW(DWORD message, NOTIFYICONDATAW* data) {
+    if (!data)
+        return FALSE;
+    platform::TrayPort& tray = platform::TrayInUse();
+    if (message == NIM_MODIFY && (data->uFlags & NIF_INFO) && !tray.Available()) {
+        // No notification area to show a balloon in: the desktop's
+        // notification service shows the text, under the balloon's title
+        // or else the icon's tip.
+        CString title = FieldText(data->szInfoTitle);
+        if (title.isEmpty())
+            title = FieldText(data->szTip);
+        // Clicking the notification does what clicking the icon does.
+        const HWND owner = data->hWnd;
+        const UINT callback = data->uCallbackMessage, id = data->uID;
+        const bool shown =
+            platform::NotificationsInUse().Notify(title, FieldText(data->szInfo), [=] {
+                if (callback)
+                    PostMessage(owner, callback, id, WM_LBUTTONDOWN);
+            });
+        NOTIFYICONDATAW rest = *data;
+        rest.uFlags &= ~NIF_INFO;
+        if (rest.uFlags == 0)
+            return shown ? TRUE : FALSE;
+        return tray.NotifyIcon(message, rest);
+    }
+    return tray.NotifyIcon(message, *data);
+}
+
+BOOL SetNotifyIconMenu(const NOTIFYICONDATAW* data, HMENU menu) {
+    const std::vector<MenuItemTemplate>* items = platform::MenuItems(menu);
+    if (!data || !items)
+        return FALSE;
+    return platform::TrayInUse().SetMenu(data->hWnd, data->uID, *items);
+}
 
 namespace platform {
 

@@ -1,7 +1,7 @@
 #include "res/resources.h"
 
 #include "framework/afxwin.h"
-#include "platform/desktop.h"
+#include "platform/menus.h"
 #include "shared/Messages.h"
 
 void RegisterResources() {

@@ -1,6 +1,6 @@
 #include "shared/LayeredWindowHelperST.h"
 
-#include "platform/desktop.h"
+#include "platform/modules.h"
 
 CLayeredWindowHelperST::CLayeredWindowHelperST()
     : m_hDll(LoadLibraryW(QStringLiteral("USER32.DLL"))) {}

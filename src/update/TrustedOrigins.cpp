@@ -1,8 +1,7 @@
 #include "update/TrustedOrigins.h"
 
 #include "platform/IniFile.h"
-#include "platform/files.h"
-#include "platform/origin.h"
+#include "platform/address.h"
 #include "shared/Service.h"
 #include "shared/ShellApp.h"
 

@@ -9,8 +9,6 @@
 #include <vector>
 
 #include "framework/afxwin.h"
-#include "platform/activation.h"
-#include "platform/desktop.h"
 #include "platform/ports.h"
 
 // A screen of the test's choosing: by default 1920 x 1080 with a 40 px
@@ -227,8 +225,8 @@ public:
         ports.executable = &executable;
         ports.processes = &processes;
         ports.notifications = &notifications;
+        ports.activation = &activation;
         platform::InstallPorts(ports);
-        platform::InstallActivationPort(&activation);
         AfxSetMessageBoxPort(&boxes);
         m_installed = true;
     }
@@ -236,7 +234,6 @@ public:
         if (!m_installed)
             return;
         AfxSetMessageBoxPort(nullptr);
-        platform::InstallActivationPort(nullptr);
         platform::RestoreRealPorts();
         m_installed = false;
     }

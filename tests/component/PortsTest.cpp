@@ -28,6 +28,9 @@ void ExpectRealPorts() {
     EXPECT_EQ(ports.modules, &platform::RealModules());
     EXPECT_EQ(ports.urlOpener, &platform::RealUrlOpener());
     EXPECT_EQ(ports.executable, &platform::RealExecutable());
+    EXPECT_EQ(ports.processes, &platform::RealProcesses());
+    EXPECT_EQ(ports.notifications, &platform::RealNotifications());
+    EXPECT_EQ(ports.activation, &platform::RealActivation());
     EXPECT_EQ(GetModuleFileNameW(),
               QDir::toNativeSeparators(QCoreApplication::applicationFilePath()));
     const QScreen* screen = QGuiApplication::primaryScreen();

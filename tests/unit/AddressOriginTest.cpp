@@ -7,8 +7,7 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
-#include "platform/files.h"
-#include "platform/origin.h"
+#include "platform/address.h"
 
 namespace {
 

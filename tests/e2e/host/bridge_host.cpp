@@ -16,7 +16,7 @@
 
 #include "app/VelkSTKApp.h"
 #include "engine/cef_cookie.h"
-#include "platform/services.h"
+#include "platform/setup.h"
 #include "platform/system.h"
 #include "shared/Messages.h"
 
@@ -87,7 +87,7 @@ protected:
 class HostApp : public CVelkSTKAppApp {
 public:
     BOOL InitInstance() override {
-        platform::InstallProcessServices();
+        platform::SetUpProcess(platform::SetUpPhase::AfterToolkit);
         RegisterSystemMessages();
         m_clientApp = new ClientApp();
         CefMainArgs args;
@@ -162,7 +162,13 @@ public:
 static HostApp theHostApp;
 
 int main(int argc, char** argv) {
-    platform::HoldTerminationSignals();
-    platform::PrepareSessionBus();
+    // Set up as the program is, without a desktop entry of its own.
+    platform::ProcessStart start;
+    start.program = argc > 0 ? QString::fromLocal8Bit(argv[0]) : QString();
+    for (int i = 1; i < argc; ++i)
+        start.arguments << QString::fromLocal8Bit(argv[i]);
+    const int ended = platform::SetUpProcess(platform::SetUpPhase::BeforeToolkit, start);
+    if (ended >= 0)
+        return ended;
     return AfxWinMain(argc, argv);
 }
