@@ -35,9 +35,11 @@ TEST(WindowRequestsTest, BoundsOrderAndPaceHoldOverRandomSequences) {
         std::deque<int> waiting[2];
         int foreignWaiting = 0, said = 0;
         bool saidPopups = false, saidForeign = false;
-        auto open = [&](bool Made::*which) {
-            return int(std::count_if(made.begin(), made.end(),
-                                     [&](const Made& m) { return *m.alive && m.*which; }));
+        // Open windows that are popups (or foreign ones).
+        auto open = [&](bool popups) {
+            return int(std::count_if(made.begin(), made.end(), [&](const Made& m) {
+                return *m.alive && (popups ? m.popup : m.foreign);
+            }));
         };
         // What was made since `from` leaves the model's queue: the oldest of its kind.
         auto take = [&](std::size_t from) {
@@ -56,7 +58,7 @@ TEST(WindowRequestsTest, BoundsOrderAndPaceHoldOverRandomSequences) {
             const std::size_t before = made.size();
             if (event < 6) {
                 const bool popup = event < 4, foreign = event % 2 == 1;
-                const int foreignNow = open(&Made::foreign) + foreignWaiting;
+                const int foreignNow = open(false) + foreignWaiting;
                 auto& queue = waiting[popup];
                 saidForeign = saidForeign && foreignNow > 0;
                 saidPopups = saidPopups && !waiting[1].empty();
@@ -81,8 +83,8 @@ TEST(WindowRequestsTest, BoundsOrderAndPaceHoldOverRandomSequences) {
             }
             ASSERT_TRUE(take(before));
             ASSERT_LE(perTurn, 1) << "one request per turn";
-            ASSERT_LE(open(&Made::popup), int(WindowRequests::kPopupsShown));
-            ASSERT_LE(open(&Made::foreign) + foreignWaiting, int(WindowRequests::kForeignWindows));
+            ASSERT_LE(open(true), int(WindowRequests::kPopupsShown));
+            ASSERT_LE(open(false) + foreignWaiting, int(WindowRequests::kForeignWindows));
             ASSERT_EQ(requests.WaitingPopups() + requests.WaitingChats(),
                       waiting[0].size() + waiting[1].size());
             ASSERT_EQ(lines, said) << "each bound said once per burst";
