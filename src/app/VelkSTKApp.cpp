@@ -6,6 +6,7 @@
 #include "engine/cef_cookie.h"
 #include "framework/afxole.h"
 #include "mainframe/MainFrm.h"
+#include "packet/Fields.h"
 #include "platform/IniFile.h"
 #include "platform/activation.h"
 #include "platform/address.h"
@@ -80,7 +81,7 @@ BOOL CVelkSTKAppApp::InitInstance() {
     }
     AfxEnableControlContainer();
     EnableTaskbarInteraction(FALSE);
-    SetRegistryKey(m_params.GetString(QStringLiteral("WINNM"), QString()));
+    SetRegistryKey(m_params.GetString(field::kWindowName, QString()));
 
     auto* frame = new CMainFrame();
     m_pMainWnd = frame;
@@ -145,10 +146,10 @@ BOOL CVelkSTKAppApp::ParseCommandLine() {
     // other is dropped (each field the main frame would read, in turn), so
     // the main chat window opens on its usual start page, as for a link
     // without one, and a later start hands none over.
-    for (CString url = m_params.GetString(QStringLiteral("URL"), QString());
+    for (CString url = m_params.GetString(field::kUrl, QString());
          !url.isEmpty() && !platform::AcceptWebAddress(url);
-         url = m_params.GetString(QStringLiteral("URL"), QString())) {
-        m_params.Remove(QStringLiteral("URL"));
+         url = m_params.GetString(field::kUrl, QString())) {
+        m_params.Remove(field::kUrl);
     }
     return TRUE;
 }
@@ -183,7 +184,7 @@ void CVelkSTKAppApp::LoadSettings() {
 }
 
 BOOL CVelkSTKAppApp::CheckSingleInstance() {
-    const CString name = m_params.GetString(QStringLiteral("MUTEX"), QString());
+    const CString name = m_params.GetString(field::kMutex, QString());
     if (name == QLatin1String("NO-MUTEX"))
         return TRUE;
     CreateMutexW(nullptr, TRUE, name);
@@ -202,7 +203,7 @@ BOOL CVelkSTKAppApp::CheckSingleInstance() {
     // sequence and comes forward with its time.
     request.activationToken = platform::OwnActivationToken();
     request.startupId = platform::OwnStartupId();
-    const CString className = m_params.GetString(QStringLiteral("CLSNM"), QString());
+    const CString className = m_params.GetString(field::kClassName, QString());
     if (platform::HandOffToInstance(className, request))
         Sleep(100);
     else

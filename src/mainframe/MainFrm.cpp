@@ -37,7 +37,7 @@ int IniInt(const char* key, int def) {
 // means the window's own start page). With another address the command does
 // nothing: no window opens, and none is moved or loaded.
 bool OpensWebAddress(CPacket& packet) {
-    return platform::AcceptWebAddress(packet.GetString(QStringLiteral("URL"), QString()));
+    return platform::AcceptWebAddress(packet.GetString(field::kUrl, QString()));
 }
 }  // namespace
 
@@ -60,8 +60,8 @@ BOOL CMainFrame::PreCreateWindow(CREATESTRUCT& cs) {
     RECT desktop;
     ::GetWindowRect(GetDesktopWindow(), &desktop);
     CPacket& params = ShellApp().m_params;
-    const CString className = params.GetString(QStringLiteral("CLSNM"), kDefaultClassName);
-    const CString windowName = params.GetString(QStringLiteral("WINNM"), kDefaultWindowName);
+    const CString className = params.GetString(field::kClassName, kDefaultClassName);
+    const CString windowName = params.GetString(field::kWindowName, kDefaultWindowName);
     cs.cx = 100;
     cs.cy = 100;
     cs.x = static_cast<int>((desktop.right - 100) / 2);
@@ -101,7 +101,7 @@ int CMainFrame::OnCreate(CREATESTRUCT* cs) {
     // window's coming forward completes.
     const HWND self = m_hWnd;
     platform::ListenForInstances(
-        ShellApp().m_params.GetString(QStringLiteral("CLSNM"), kDefaultClassName),
+        ShellApp().m_params.GetString(field::kClassName, kDefaultClassName),
         [self](const platform::InstanceRequest& request) {
             const CString startupId = QString::fromUtf8(request.startupId);
             const auto id = reinterpret_cast<LPARAM>(&startupId);
@@ -237,7 +237,7 @@ CMyBrowserFrame* CMainFrame::GetMainChatFrame(ChatFrameMode mode) {
         CMyBrowserFrame* f = FrameOf(e);
         if (f && f->m_kind == TP_MAIN_CHAT) {
             if (mode == NavigateOrCreate) {
-                f->Navigate(ShellApp().m_params.GetString(QStringLiteral("URL"), QString()));
+                f->Navigate(ShellApp().m_params.GetString(field::kUrl, QString()));
             }
             return f;
         }
@@ -261,20 +261,19 @@ CMyBrowserFrame* CMainFrame::GetMainChatFrame(ChatFrameMode mode) {
 
     CPacket& p = ShellApp().m_params;
     auto packet = std::make_unique<CPacket>(GBN_PARAMETERS);
-    packet->AddString(QStringLiteral("DLGTIT"), title);
-    packet->AddInt(QStringLiteral("TP"), TP_MAIN_CHAT);
-    packet->AddString(QStringLiteral("URL"), p.GetString(QStringLiteral("URL"), startUrl));
-    packet->AddInt(QStringLiteral("LMIW"), p.GetInt(QStringLiteral("LMIW"), lmw));
-    packet->AddInt(QStringLiteral("LMIH"), p.GetInt(QStringLiteral("LMIH"), lmh));
+    packet->AddString(field::kTitle, title);
+    packet->AddInt(field::kWindowKind, TP_MAIN_CHAT);
+    packet->AddString(field::kUrl, p.GetString(field::kUrl, startUrl));
+    packet->AddInt(field::kMinTrackWidth, p.GetInt(field::kMinTrackWidth, lmw));
+    packet->AddInt(field::kMinTrackHeight, p.GetInt(field::kMinTrackHeight, lmh));
     packet->AddInt(field::kWidth, p.GetInt(field::kWidth, ww));
     packet->AddInt(field::kHeight, p.GetInt(field::kHeight, hh));
     packet->AddString(field::kLeft, p.GetString(field::kLeft, xx));
     packet->AddString(field::kTop, p.GetString(field::kTop, yy));
-    packet->AddInt(QStringLiteral("XGAP"), p.GetInt(QStringLiteral("XGAP"), xgap));
-    packet->AddInt(QStringLiteral("YGAP"), p.GetInt(QStringLiteral("YGAP"), ygap));
-    packet->AddInt(QStringLiteral("BORDERCOLOR"),
-                   p.GetInt(QStringLiteral("BORDERCOLOR"), borderColor));
-    packet->AddInt(QStringLiteral("HDR"), p.GetInt(QStringLiteral("HDR"), hdr));
+    packet->AddInt(field::kGapX, p.GetInt(field::kGapX, xgap));
+    packet->AddInt(field::kGapY, p.GetInt(field::kGapY, ygap));
+    packet->AddInt(field::kBorderColor, p.GetInt(field::kBorderColor, borderColor));
+    packet->AddInt(field::kHeader, p.GetInt(field::kHeader, hdr));
 
     auto* frame = new CMyBrowserFrame();
     std::shared_ptr<bool> alive = frame->AliveToken();
@@ -293,7 +292,7 @@ CMyBrowserFrame* CMainFrame::GetMainChatFrame(ChatFrameMode mode) {
 }
 
 CMyBrowserFrame* CMainFrame::FindFrameByTitle(CPacket& packet) {
-    const CString title = packet.GetString(QStringLiteral("DLGTIT"), QString());
+    const CString title = packet.GetString(field::kTitle, QString());
     for (const Entry& e : m_registry) {
         CMyBrowserFrame* f = FrameOf(e);
         if (f && f->GetWindowText() == title)
@@ -305,9 +304,9 @@ CMyBrowserFrame* CMainFrame::FindFrameByTitle(CPacket& packet) {
 // --- Packet commands -----------------------------------------------------------------
 
 void CMainFrame::OnPacket(CPacket* packet, LPARAM sender) {
-    if (!packet || packet->GetInt(QStringLiteral("GBN"), 0) != GBN_COMMAND)
+    if (!packet || PacketKind(*packet) != GBN_COMMAND)
         return;
-    switch (packet->GetInt(QStringLiteral("CMD"), 0)) {
+    switch (PacketCommand(*packet)) {
         case CMD_LAUNCH_PROGRAM:
             // Starting a program never ends the application, whatever happens.
             LaunchProgram(*packet);
@@ -332,7 +331,7 @@ void CMainFrame::OnPacket(CPacket* packet, LPARAM sender) {
             CloseNextSavedChat();
             break;
         case CMD_SHOW_BALLOON:
-            ShowBalloon(packet->GetString(QStringLiteral("MSG"), QString()));
+            ShowBalloon(packet->GetString(field::kMessage, QString()));
             break;
         case CMD_STORE_ALARM_SETTINGS:
             m_alarmSettings->SetText(packet->GetText());
@@ -413,7 +412,7 @@ std::shared_ptr<bool> CMainFrame::OpenOrPlaceChatFrame(CPacket& packet, LPARAM s
             field::kHeight, static_cast<int>(ClampToInt(r.bottom - static_cast<long long>(y))));
         const RECT n{x, y, ClampToInt(static_cast<long long>(x) + w),
                      ClampToInt(static_cast<long long>(y) + h)};
-        target->Navigate(packet.GetString(QStringLiteral("URL"), QString()));
+        target->Navigate(packet.GetString(field::kUrl, QString()));
         // The work area of the screen the new place is on.
         RECT work = GetWorkAreaNearest(n);
         InflateRect(&work, 5, 5);
@@ -536,7 +535,7 @@ void CMainFrame::OnShowMainChat(const CString* startupId) {
 void CMainFrame::OnHandOff(CPacket* handed, const CString* startupId) {
     // The address a later start hands over is taken only when it is a web
     // address; with another, the hand-off goes on as one without an address.
-    if (handed && platform::AcceptWebAddress(handed->GetString(QStringLiteral("URL"), QString())))
+    if (handed && platform::AcceptWebAddress(handed->GetString(field::kUrl, QString())))
         ShellApp().m_params.CopyUrl(*handed);
     CMyBrowserFrame* frame = GetMainChatFrame(NavigateOrCreate);
     if (frame) {
