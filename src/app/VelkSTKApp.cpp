@@ -7,7 +7,6 @@
 #include "framework/afxole.h"
 #include "mainframe/MainFrm.h"
 #include "packet/Fields.h"
-#include "platform/IniFile.h"
 #include "platform/activation.h"
 #include "platform/address.h"
 #include "platform/instance.h"
@@ -170,22 +169,20 @@ void CVelkSTKAppApp::LoadSettings() {
         CString key;
         CString def;
     };
-    const Instance instanceKeys[] = {{QStringLiteral("MUTEX"), QStringLiteral("NO-MUTEX")},
-                                     {QStringLiteral("CLSNM"), kDefaultClassName},
-                                     {QStringLiteral("WINNM"), kDefaultWindowName}};
+    const Instance instanceKeys[] = {{setting::kMutex, kNoMutex},
+                                     {setting::kClassName, kDefaultClassName},
+                                     {setting::kWindowName, kDefaultWindowName}};
     for (const Instance& k : instanceKeys) {
         if (m_params.Contains(k.key))
             continue;
-        m_params.SetString(
-            k.key, GetPrivateProfileStringW(QStringLiteral("APP"), k.key, k.def, 512, m_iniPath));
+        m_params.SetString(k.key, AppSetting(k.key, k.def));
     }
-    m_devShow =
-        GetPrivateProfileIntW(QStringLiteral("APP"), QStringLiteral("DEVSHOW"), 0, m_iniPath);
+    m_devShow = AppSettingInt(setting::kDevShow, 0);
 }
 
 BOOL CVelkSTKAppApp::CheckSingleInstance() {
     const CString name = m_params.GetString(field::kMutex, QString());
-    if (name == QLatin1String("NO-MUTEX"))
+    if (name == kNoMutex)
         return TRUE;
     CreateMutexW(nullptr, TRUE, name);
     if (GetLastError() != ERROR_ALREADY_EXISTS)

@@ -11,13 +11,13 @@
 #include "shared/Forwarding.h"
 #include "shared/Messages.h"
 #include "shared/Service.h"
+#include "shared/Settings.h"
 #include "shared/ShellApp.h"
 #include "shared/WorkArea.h"
 
 namespace {
 
 const CString kClassName = QStringLiteral("ZUNTABROWSER");
-const CString kProfileSection = QStringLiteral("CHAT");
 
 // The ANIM values: appear in place, slide up from below, slide in from the
 // right. Any other value leaves the window one height below its target.
@@ -81,8 +81,9 @@ BOOL CMyBrowser::Create(CPacket* packet, CWnd* parent) {
     // A type-2 popup comes back where the last one was closed.
     if (m_nType == TP_SAVED_CHAT) {
         if (CWinApp* app = AfxGetApp()) {
+            const CString section = PlacementSection(m_nType);
             auto saved = [&](const CString& key, int def) {
-                return static_cast<int>(app->GetProfileInt(kProfileSection, key, def));
+                return static_cast<int>(app->GetProfileInt(section, key, def));
             };
             x = Coordinate(saved(field::kLeft, x));
             y = Coordinate(saved(field::kTop, y));
@@ -246,7 +247,7 @@ void CMyBrowser::OnClose() {
         if (CWinApp* app = AfxGetApp()) {
             RECT r;
             GetWindowRect(&r);
-            WriteRectToProfile(*app, kProfileSection, r);
+            WriteRectToProfile(*app, PlacementSection(m_nType), r);
         }
     }
     // Destroys the window; the object deletes itself when the window is gone.

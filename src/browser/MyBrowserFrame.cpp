@@ -12,6 +12,7 @@
 #include "platform/desktop.h"
 #include "shared/Messages.h"
 #include "shared/Service.h"
+#include "shared/Settings.h"
 #include "shared/ShellApp.h"
 #include "shared/WorkArea.h"
 
@@ -269,9 +270,7 @@ void CMyBrowserFrame::OnClose() {
 
     RECT r;
     GetWindowRect(&r);
-    const CString section = m_kind == TP_SAVED_CHAT  ? QStringLiteral("CHAT")
-                            : m_kind == TP_SAVED_W4X ? QStringLiteral("W4X")
-                                                     : QString();
+    const CString section = PlacementSection(m_kind);
     if (!section.isEmpty() && !IsIconic() && AfxGetApp()) {
         WriteRectToProfile(ShellApp(), section, r);
     }

@@ -65,7 +65,7 @@ void CPtrFIFO::RemoveAll() {
 // ---------------------------------------------------------------------------
 // CMyBrowserView
 
-CMyBrowserView::CMyBrowserView() : m_autoScale(AppSettingInt(QStringLiteral("AUTOSCALE"), 0)) {}
+CMyBrowserView::CMyBrowserView() : m_autoScale(AppSettingInt(setting::kAutoScale, 0)) {}
 
 CMyBrowserView::~CMyBrowserView() {
     // Packets still waiting are never delivered once the view is gone.

@@ -26,13 +26,6 @@ constexpr UINT_PTR TIMER_START_MAIN_CHAT = 50000;
 // The pace of the windows pages ask for, and of closing many.
 constexpr UINT_PTR TIMER_WINDOW_TURN = 50001;
 
-CString IniString(const char* key, const CString& def) {
-    return AppSetting(QString::fromLatin1(key), def);
-}
-int IniInt(const char* key, int def) {
-    return AppSettingInt(QString::fromLatin1(key), def);
-}
-
 // Whether the window a page asks for opens on a web address (an absent URL
 // means the window's own start page). With another address the command does
 // nothing: no window opens, and none is moved or loaded.
@@ -43,7 +36,7 @@ bool OpensWebAddress(CPacket& packet) {
 
 CMainFrame::CMainFrame()
     : m_alarmSettings(std::make_unique<CPacket>(ShellApp().GetProfileString(
-          QStringLiteral("ALARM"), QStringLiteral("CFG"), kEmptyPacketText))),
+          setting::kAlarmSection, setting::kAlarmSettings, kEmptyPacketText))),
       m_requests(
           [this](WindowRequests::Kind kind, CPacket& packet, LPARAM sender) {
               return kind == WindowRequests::Kind::Popup ? OpenPopup(packet)
@@ -59,9 +52,8 @@ BOOL CMainFrame::PreCreateWindow(CREATESTRUCT& cs) {
         return FALSE;
     RECT desktop;
     ::GetWindowRect(GetDesktopWindow(), &desktop);
-    CPacket& params = ShellApp().m_params;
-    const CString className = params.GetString(field::kClassName, kDefaultClassName);
-    const CString windowName = params.GetString(field::kWindowName, kDefaultWindowName);
+    const CString className = InstanceClassName();
+    const CString windowName = InstanceWindowName();
     cs.cx = 100;
     cs.cy = 100;
     cs.x = static_cast<int>((desktop.right - 100) / 2);
@@ -101,8 +93,7 @@ int CMainFrame::OnCreate(CREATESTRUCT* cs) {
     // window's coming forward completes.
     const HWND self = m_hWnd;
     platform::ListenForInstances(
-        ShellApp().m_params.GetString(field::kClassName, kDefaultClassName),
-        [self](const platform::InstanceRequest& request) {
+        InstanceClassName(), [self](const platform::InstanceRequest& request) {
             const CString startupId = QString::fromUtf8(request.startupId);
             const auto id = reinterpret_cast<LPARAM>(&startupId);
             if (request.kind == platform::InstanceRequest::kShowMainChat) {
@@ -246,18 +237,18 @@ CMyBrowserFrame* CMainFrame::GetMainChatFrame(ChatFrameMode mode) {
         return nullptr;
 
     const CString title = WindowTitleSetting();
-    const CString startUrl = IniString("STARTURL", QStringLiteral("about:blank"));
-    const CString xx = IniString("XX", QStringLiteral("C"));
-    const CString yy = IniString("YY", QStringLiteral("C"));
-    const int lmw = IniInt("LMW", 1200);
-    const int lmh = IniInt("LMH", 720);
+    const CString startUrl = AppSetting(setting::kStartUrl, QStringLiteral("about:blank"));
+    const CString xx = AppSetting(setting::kLeft, QStringLiteral("C"));
+    const CString yy = AppSetting(setting::kTop, QStringLiteral("C"));
+    const int lmw = AppSettingInt(setting::kMinWidth, 1200);
+    const int lmh = AppSettingInt(setting::kMinHeight, 720);
     const RECT work = GetWorkArea();
-    const int ww = IniInt("WW", static_cast<int>(work.right - work.left));
-    const int hh = IniInt("HH", static_cast<int>(work.bottom - work.top));
-    const int hdr = IniInt("HDR", 1);
-    const int borderColor = IniInt("BORDERCOLOR", 4210752);
-    const int xgap = IniInt("XGAP", 1);
-    const int ygap = IniInt("YGAP", 1);
+    const int ww = AppSettingInt(setting::kWidth, static_cast<int>(work.right - work.left));
+    const int hh = AppSettingInt(setting::kHeight, static_cast<int>(work.bottom - work.top));
+    const int hdr = AppSettingInt(setting::kHeader, 1);
+    const int borderColor = AppSettingInt(setting::kBorderColor, 4210752);
+    const int xgap = AppSettingInt(setting::kGapX, 1);
+    const int ygap = AppSettingInt(setting::kGapY, 1);
 
     CPacket& p = ShellApp().m_params;
     auto packet = std::make_unique<CPacket>(GBN_PARAMETERS);
@@ -335,7 +326,7 @@ void CMainFrame::OnPacket(CPacket* packet, LPARAM sender) {
             break;
         case CMD_STORE_ALARM_SETTINGS:
             m_alarmSettings->SetText(packet->GetText());
-            ShellApp().WriteProfileString(QStringLiteral("ALARM"), QStringLiteral("CFG"),
+            ShellApp().WriteProfileString(setting::kAlarmSection, setting::kAlarmSettings,
                                           m_alarmSettings->GetText());
             break;
         default:
