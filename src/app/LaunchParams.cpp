@@ -2,6 +2,7 @@
 
 #include <QList>
 
+#include "packet/Fields.h"
 #include "packet/Packet.h"
 
 namespace {
@@ -33,7 +34,7 @@ void StorePair(QStringView token, CPacket& params) {
     // A field named after the packet's own root would take the whole packet
     // with it (every parameter, and the instance names added later): any
     // page could empty the parameters with a link. It is not stored.
-    if (key == QLatin1String("PKT"))
+    if (key == field::kRoot)
         return;
     params.SetString(key, token.sliced(equals + 1).toString());
 }

@@ -6,7 +6,7 @@
 #include "engine/cef_cookie.h"
 #include "framework/afxole.h"
 #include "mainframe/MainFrm.h"
-#include "platform/IniFile.h"
+#include "packet/Fields.h"
 #include "platform/activation.h"
 #include "platform/address.h"
 #include "platform/instance.h"
@@ -80,7 +80,7 @@ BOOL CVelkSTKAppApp::InitInstance() {
     }
     AfxEnableControlContainer();
     EnableTaskbarInteraction(FALSE);
-    SetRegistryKey(m_params.GetString(QStringLiteral("WINNM"), QString()));
+    SetRegistryKey(m_params.GetString(field::kWindowName, QString()));
 
     auto* frame = new CMainFrame();
     m_pMainWnd = frame;
@@ -145,10 +145,10 @@ BOOL CVelkSTKAppApp::ParseCommandLine() {
     // other is dropped (each field the main frame would read, in turn), so
     // the main chat window opens on its usual start page, as for a link
     // without one, and a later start hands none over.
-    for (CString url = m_params.GetString(QStringLiteral("URL"), QString());
+    for (CString url = m_params.GetString(field::kUrl, QString());
          !url.isEmpty() && !platform::AcceptWebAddress(url);
-         url = m_params.GetString(QStringLiteral("URL"), QString())) {
-        m_params.Remove(QStringLiteral("URL"));
+         url = m_params.GetString(field::kUrl, QString())) {
+        m_params.Remove(field::kUrl);
     }
     return TRUE;
 }
@@ -169,22 +169,20 @@ void CVelkSTKAppApp::LoadSettings() {
         CString key;
         CString def;
     };
-    const Instance instanceKeys[] = {{QStringLiteral("MUTEX"), QStringLiteral("NO-MUTEX")},
-                                     {QStringLiteral("CLSNM"), kDefaultClassName},
-                                     {QStringLiteral("WINNM"), kDefaultWindowName}};
+    const Instance instanceKeys[] = {{setting::kMutex, kNoMutex},
+                                     {setting::kClassName, kDefaultClassName},
+                                     {setting::kWindowName, kDefaultWindowName}};
     for (const Instance& k : instanceKeys) {
         if (m_params.Contains(k.key))
             continue;
-        m_params.SetString(
-            k.key, GetPrivateProfileStringW(QStringLiteral("APP"), k.key, k.def, 512, m_iniPath));
+        m_params.SetString(k.key, AppSetting(k.key, k.def));
     }
-    m_devShow =
-        GetPrivateProfileIntW(QStringLiteral("APP"), QStringLiteral("DEVSHOW"), 0, m_iniPath);
+    m_devShow = AppSettingInt(setting::kDevShow, 0);
 }
 
 BOOL CVelkSTKAppApp::CheckSingleInstance() {
-    const CString name = m_params.GetString(QStringLiteral("MUTEX"), QString());
-    if (name == QLatin1String("NO-MUTEX"))
+    const CString name = m_params.GetString(field::kMutex, QString());
+    if (name == kNoMutex)
         return TRUE;
     CreateMutexW(nullptr, TRUE, name);
     if (GetLastError() != ERROR_ALREADY_EXISTS)
@@ -202,7 +200,7 @@ BOOL CVelkSTKAppApp::CheckSingleInstance() {
     // sequence and comes forward with its time.
     request.activationToken = platform::OwnActivationToken();
     request.startupId = platform::OwnStartupId();
-    const CString className = m_params.GetString(QStringLiteral("CLSNM"), QString());
+    const CString className = m_params.GetString(field::kClassName, QString());
     if (platform::HandOffToInstance(className, request))
         Sleep(100);
     else

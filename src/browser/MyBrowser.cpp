@@ -11,13 +11,13 @@
 #include "shared/Forwarding.h"
 #include "shared/Messages.h"
 #include "shared/Service.h"
+#include "shared/Settings.h"
 #include "shared/ShellApp.h"
 #include "shared/WorkArea.h"
 
 namespace {
 
 const CString kClassName = QStringLiteral("ZUNTABROWSER");
-const CString kProfileSection = QStringLiteral("CHAT");
 
 // The ANIM values: appear in place, slide up from below, slide in from the
 // right. Any other value leaves the window one height below its target.
@@ -70,7 +70,7 @@ BOOL CMyBrowser::Create(CPacket* packet, CWnd* parent) {
 
     m_pPacket = std::make_unique<CPacket>(packet ? packet->GetText() : QString());
     CPacket& s = *m_pPacket;
-    m_nType = s.GetInt(QStringLiteral("TP"), TP_ORDINARY_CHAT);
+    m_nType = s.GetInt(field::kWindowKind, TP_ORDINARY_CHAT);
 
     const RECT work = GetWorkArea();
     int w = Extent(s.GetInt(field::kWidth, 220), work.right - work.left);
@@ -81,14 +81,14 @@ BOOL CMyBrowser::Create(CPacket* packet, CWnd* parent) {
     // A type-2 popup comes back where the last one was closed.
     if (m_nType == TP_SAVED_CHAT) {
         if (CWinApp* app = AfxGetApp()) {
-            auto saved = [&](const char* key, int def) {
-                return static_cast<int>(
-                    app->GetProfileInt(kProfileSection, QLatin1String(key), def));
+            const CString section = PlacementSection(m_nType);
+            auto saved = [&](const CString& key, int def) {
+                return static_cast<int>(app->GetProfileInt(section, key, def));
             };
-            x = Coordinate(saved("XX", x));
-            y = Coordinate(saved("YY", y));
-            w = Extent(saved("WW", w), work.right - work.left);
-            h = Extent(saved("HH", h), work.bottom - work.top);
+            x = Coordinate(saved(field::kLeft, x));
+            y = Coordinate(saved(field::kTop, y));
+            w = Extent(saved(field::kWidth, w), work.right - work.left);
+            h = Extent(saved(field::kHeight, h), work.bottom - work.top);
         }
     }
     m_rcTarget = RECT{x, y, x + w, y + h};
@@ -102,7 +102,7 @@ BOOL CMyBrowser::Create(CPacket* packet, CWnd* parent) {
     // The first step's place: the target, right of it for a slide from the
     // right, one height below it otherwise.
     RECT r = m_rcTarget;
-    const int anim = s.GetInt(QStringLiteral("ANIM"), kAnimInPlace);
+    const int anim = s.GetInt(field::kAnimation, kAnimInPlace);
     if (anim == kAnimSlideFromRight)
         OffsetRect(&r, w, 0);
     else if (anim != kAnimInPlace)
@@ -110,7 +110,7 @@ BOOL CMyBrowser::Create(CPacket* packet, CWnd* parent) {
 
     // The desktop has no window object; its handle stands for it.
     HWND parentWnd = parent ? parent->m_hWnd : GetDesktopWindow();
-    if (!CreateEx(0, kClassName, s.GetString(QStringLiteral("DLGTIT"), QStringLiteral("Zunta")),
+    if (!CreateEx(0, kClassName, s.GetString(field::kTitle, QStringLiteral("Zunta")),
                   WS_POPUP | WS_SYSMENU, static_cast<int>(r.left), static_cast<int>(r.top), w, h,
                   parentWnd, 0)) {
         return FALSE;
@@ -142,7 +142,7 @@ int CMyBrowser::OnCreate(CREATESTRUCT* cs) {
     HICON icon = LoadIconW(nullptr, IDI_APPLICATION_ICON);
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
-    SetWindowText(Settings().GetString(QStringLiteral("DLGTIT"), QString()));
+    SetWindowText(Settings().GetString(field::kTitle, QString()));
     // The browser comes outside the creation message, so the window shows at once.
     SetTimer(TIMER_START, kTimerIntervalMs);
     return 0;
@@ -175,7 +175,7 @@ void CMyBrowser::StartAppearance() {
     GetClientRect(&rc);
     // An address that does not start with "http" (a query string, say)
     // continues the login page's address.
-    CString url = s.GetString(QStringLiteral("URL"), LoginUrl());
+    CString url = s.GetString(field::kUrl, LoginUrl());
     if (!url.startsWith(QLatin1String("http"), Qt::CaseSensitive))
         url = LoginUrl() + url;
     if (AfxGetApp())
@@ -192,17 +192,17 @@ void CMyBrowser::AnimationStep() {
     CPacket& s = Settings();
     if (m_nStep < INT_MAX)
         ++m_nStep;
-    const int anim = s.GetInt(QStringLiteral("ANIM"), kAnimInPlace);
+    const int anim = s.GetInt(field::kAnimation, kAnimInPlace);
     // Fewer than one step would divide by zero: such a fade is one step,
     // which is also the last.
-    const int steps = std::max(s.GetInt(QStringLiteral("ANIM_TIME"), 10), 1);
+    const int steps = std::max(s.GetInt(field::kAnimationSteps, 10), 1);
 
     if (m_nStep >= steps) {
         KillTimer(TIMER_STEP);
         m_layered.SetTransparencyPercent(m_hWnd, kOpaquePercent);
         if (anim == kAnimSlideUp || anim == kAnimSlideFromRight)
             MoveTo(m_rcTarget.left, m_rcTarget.top);
-        const int seconds = s.GetInt(QStringLiteral("CLOSESEC"), 3);
+        const int seconds = s.GetInt(field::kCloseSeconds, 3);
         if (seconds > 0) {
             const long long ms = std::min(seconds * kMsPerSecond, kLongestTimerMs);
             SetTimer(TIMER_AUTO_CLOSE, static_cast<UINT>(ms));
@@ -247,7 +247,7 @@ void CMyBrowser::OnClose() {
         if (CWinApp* app = AfxGetApp()) {
             RECT r;
             GetWindowRect(&r);
-            WriteRectToProfile(*app, kProfileSection, r);
+            WriteRectToProfile(*app, PlacementSection(m_nType), r);
         }
     }
     // Destroys the window; the object deletes itself when the window is gone.
@@ -262,13 +262,13 @@ void CMyBrowser::PostNcDestroy() {
 // Packets from the page and from the browser client.
 
 void CMyBrowser::OnPagePacket(CPacket& packet) {
-    if (packet.GetInt(QStringLiteral("GBN"), 0) != GBN_COMMAND) {
+    if (PacketKind(packet) != GBN_COMMAND) {
         // Load events of this popup's own browser among them: the main
         // window drops them.
         ForwardToMainWindow(packet, SENDER_OTHER_KIND);
         return;
     }
-    switch (packet.GetInt(QStringLiteral("CMD"), 0)) {
+    switch (PacketCommand(packet)) {
         case CMD_HIDE_OR_CLOSE:
             PostMessage(WM_CLOSE);
             break;
@@ -303,7 +303,7 @@ void CMyBrowser::OpenChatBeside(CPacket& packet) {
         ForwardToMainWindow(request, SENDER_NO_WINDOW);
         return;
     }
-    request.SetString(QStringLiteral("DLGTIT"), GetWindowText() + QStringLiteral(",s"));
+    request.SetString(field::kTitle, GetWindowText() + QStringLiteral(",s"));
 
     RECT r;
     GetWindowRect(&r);

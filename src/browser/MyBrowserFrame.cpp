@@ -12,6 +12,7 @@
 #include "platform/desktop.h"
 #include "shared/Messages.h"
 #include "shared/Service.h"
+#include "shared/Settings.h"
 #include "shared/ShellApp.h"
 #include "shared/WorkArea.h"
 
@@ -54,9 +55,9 @@ BOOL CMyBrowserFrame::CreateFrame(CPacket* packet) {
 
 BOOL CMyBrowserFrame::PreCreateWindow(CREATESTRUCT& cs) {
     CPacket& s = Settings();
-    m_kind = s.GetInt(QStringLiteral("TP"), TP_ORDINARY_CHAT);
-    if (s.Contains(QStringLiteral("BORDERCOLOR")))
-        m_borderColor = static_cast<COLORREF>(s.GetInt(QStringLiteral("BORDERCOLOR"), 0));
+    m_kind = s.GetInt(field::kWindowKind, TP_ORDINARY_CHAT);
+    if (s.Contains(field::kBorderColor))
+        m_borderColor = static_cast<COLORREF>(s.GetInt(field::kBorderColor, 0));
 
     // The work area of the requesting window's screen, else the primary one.
     RECT w = GetWorkArea();
@@ -84,7 +85,7 @@ BOOL CMyBrowserFrame::PreCreateWindow(CREATESTRUCT& cs) {
     cs.cx = static_cast<int>(place.right - place.left);
     cs.cy = static_cast<int>(place.bottom - place.top);
 
-    if (s.GetInt(QStringLiteral("HDR"), 1) == 1) {
+    if (s.GetInt(field::kHeader, 1) == 1) {
         m_nativeCaption = 0;
         cs.dwExStyle = WS_EX_DLGMODALFRAME;
         cs.style = WS_POPUP | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
@@ -111,7 +112,7 @@ int CMyBrowserFrame::OnCreate(CREATESTRUCT* cs) {
     }
     m_view.m_frame = this;
     ModifyStyleEx(WS_EX_CLIENTEDGE, 0, SWP_FRAMECHANGED);
-    SetWindowText(Settings().GetString(QStringLiteral("DLGTIT"), QString()));
+    SetWindowText(Settings().GetString(field::kTitle, QString()));
     if (CWnd* main = AfxGetMainWnd())
         ::SendMessage(main->m_hWnd, WM_APP_REGISTER_FRAME, reinterpret_cast<WPARAM>(m_hWnd), 0);
     // The browser comes outside the creation message, so the window shows at once.
@@ -121,8 +122,8 @@ int CMyBrowserFrame::OnCreate(CREATESTRUCT* cs) {
 
 void CMyBrowserFrame::OnGetMinMaxInfo(MINMAXINFO* mmi) {
     if (mmi) {
-        mmi->ptMinTrackSize.x = Settings().GetInt(QStringLiteral("LMIW"), 1200);
-        mmi->ptMinTrackSize.y = Settings().GetInt(QStringLiteral("LMIH"), 720);
+        mmi->ptMinTrackSize.x = Settings().GetInt(field::kMinTrackWidth, 1200);
+        mmi->ptMinTrackSize.y = Settings().GetInt(field::kMinTrackHeight, 720);
     }
     CFrameWnd::OnGetMinMaxInfo(mmi);
 }
@@ -131,7 +132,7 @@ void CMyBrowserFrame::OnTimer(UINT_PTR id) {
     switch (id) {
         case TIMER_CREATE_BROWSER: {
             KillTimer(TIMER_CREATE_BROWSER);
-            CString url = Settings().GetString(QStringLiteral("URL"), ContentBaseUrl());
+            CString url = Settings().GetString(field::kUrl, ContentBaseUrl());
             url.replace(QLatin1String("{APPPATH}"), GetExeDir());
             RECT r;
             m_view.GetClientRect(&r);
@@ -151,7 +152,7 @@ void CMyBrowserFrame::OnTimer(UINT_PTR id) {
             // An address comes only with the start's own parameters (a
             // hand-off brings the URL alone): once none is pending, none
             // ever will be, and the timer would only wake an idle window.
-            if (!ShellApp().m_params.Contains(QStringLiteral("URI")))
+            if (!ShellApp().m_params.Contains(field::kUri))
                 KillTimer(TIMER_DELIVER_URI);
             break;
         default:
@@ -164,14 +165,14 @@ void CMyBrowserFrame::OnTimer(UINT_PTR id) {
 // the first frame whose timer finds it takes it out of the parameters.
 void CMyBrowserFrame::DeliverPendingUri() {
     CPacket& params = ShellApp().m_params;
-    const CString uri = params.GetString(QStringLiteral("URI"), QString());
+    const CString uri = params.GetString(field::kUri, QString());
     if (uri.isEmpty())
         return;
     CPacket packet(GBN_COMMAND);
-    packet.SetInt(QStringLiteral("CMD"), CMD_DELIVER_URI);
-    packet.SetString(QStringLiteral("URI"), uri);
+    packet.SetInt(field::kCommand, CMD_DELIVER_URI);
+    packet.SetString(field::kUri, uri);
     m_view.ExecuteScript(ScriptCallOf(packet));
-    params.Remove(QStringLiteral("URI"));
+    params.Remove(field::kUri);
 }
 
 void CMyBrowserFrame::OnSize(UINT type, int cx, int cy) {
@@ -183,10 +184,10 @@ void CMyBrowserFrame::OnSize(UINT type, int cx, int cy) {
     // region; the top edge is cut by the horizontal amount.
     // Gaps come from settings and launch parameters: computed wide, so any
     // value gives a region (perhaps an empty one) and never an overflow.
-    const long long a = GetSystemMetrics(SM_CXFRAME) +
-                        static_cast<long long>(Settings().GetInt(QStringLiteral("XGAP"), 1));
-    const long long b = GetSystemMetrics(SM_CYFRAME) +
-                        static_cast<long long>(Settings().GetInt(QStringLiteral("YGAP"), 1));
+    const long long a =
+        GetSystemMetrics(SM_CXFRAME) + static_cast<long long>(Settings().GetInt(field::kGapX, 1));
+    const long long b =
+        GetSystemMetrics(SM_CYFRAME) + static_cast<long long>(Settings().GetInt(field::kGapY, 1));
     const long long width = m_lastRect.right - m_lastRect.left;
     const long long height = m_lastRect.bottom - m_lastRect.top;
     SetWindowRgn(RECT{ClampToInt(a), ClampToInt(a), ClampToInt(width - a), ClampToInt(height - b)},
@@ -269,9 +270,7 @@ void CMyBrowserFrame::OnClose() {
 
     RECT r;
     GetWindowRect(&r);
-    const CString section = m_kind == TP_SAVED_CHAT  ? QStringLiteral("CHAT")
-                            : m_kind == TP_SAVED_W4X ? QStringLiteral("W4X")
-                                                     : QString();
+    const CString section = PlacementSection(m_kind);
     if (!section.isEmpty() && !IsIconic() && AfxGetApp()) {
         WriteRectToProfile(ShellApp(), section, r);
     }

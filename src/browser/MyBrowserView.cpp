@@ -65,7 +65,7 @@ void CPtrFIFO::RemoveAll() {
 // ---------------------------------------------------------------------------
 // CMyBrowserView
 
-CMyBrowserView::CMyBrowserView() : m_autoScale(AppSettingInt(QStringLiteral("AUTOSCALE"), 0)) {}
+CMyBrowserView::CMyBrowserView() : m_autoScale(AppSettingInt(setting::kAutoScale, 0)) {}
 
 CMyBrowserView::~CMyBrowserView() {
     // Packets still waiting are never delivered once the view is gone.
@@ -198,7 +198,7 @@ void CMyBrowserView::OnQueueTick() {
 // Packets from the page and from the browser client.
 
 void CMyBrowserView::OnPagePacket(CPacket& packet) {
-    switch (packet.GetInt(QStringLiteral("GBN"), 0)) {
+    switch (PacketKind(packet)) {
         case GBN_COMMAND:
             ExecuteCommand(packet);
             break;
@@ -206,7 +206,7 @@ void CMyBrowserView::OnPagePacket(CPacket& packet) {
             ForwardToMainWindow(packet, SENDER_OTHER_KIND);
             break;
         case GBN_LOAD_END:
-            if (Browser() && packet.GetInt(QStringLiteral("CODE"), 0) == kHttpNotFound) {
+            if (Browser() && packet.GetInt(field::kStatusCode, 0) == kHttpNotFound) {
                 const std::shared_ptr<bool> alive = AliveToken();
                 AfxMessageBox(QStringLiteral("에러발생 404"), MB_OK);
                 // Other windows ran while the box was open: this view may be
@@ -227,7 +227,7 @@ void CMyBrowserView::OnPagePacket(CPacket& packet) {
 
 void CMyBrowserView::ExecuteCommand(CPacket& packet) {
     CMyBrowserFrame* frame = m_frame;
-    switch (packet.GetInt(QStringLiteral("CMD"), 0)) {
+    switch (PacketCommand(packet)) {
         case CMD_HIDE_OR_CLOSE:
             HideOrClose(packet);
             break;
@@ -239,11 +239,11 @@ void CMyBrowserView::ExecuteCommand(CPacket& packet) {
             break;
         case CMD_SET_OPACITY:
             if (frame)
-                frame->SetOpacity(packet.GetInt(QStringLiteral("V"), 0));
+                frame->SetOpacity(packet.GetInt(field::kValue, 0));
             break;
         case CMD_SET_FOLLOW_OWNER:
             if (frame)
-                frame->m_trackOwner = packet.GetInt(QStringLiteral("V"), 0) != 0 ? 1 : 0;
+                frame->m_trackOwner = packet.GetInt(field::kValue, 0) != 0 ? 1 : 0;
             break;
         case CMD_SET_ZOOM:
             ApplyZoom(packet);
@@ -264,7 +264,7 @@ void CMyBrowserView::ExecuteCommand(CPacket& packet) {
 // and any other chat frame closes.
 void CMyBrowserView::HideOrClose(CPacket& packet) {
     CMyBrowserFrame* frame = m_frame;
-    switch (packet.GetInt(QStringLiteral("HIDE"), 0)) {
+    switch (packet.GetInt(field::kHide, 0)) {
         case kHideFrame:
             if (frame)
                 frame->ShowWindow(SW_HIDE);
@@ -301,19 +301,19 @@ void CMyBrowserView::PlaceFrame(CPacket& packet) {
         return;
     RECT r;
     m_frame->GetWindowRect(&r);
-    if (packet.GetInt(QStringLiteral("CALL"), 0) > 0) {
+    if (packet.GetInt(field::kCall, 0) > 0) {
         auto* reply = new CPacket(packet.GetText());
         SetRectFields(*reply, r);
-        reply->SetInt(QStringLiteral("CYCAPTION"), GetSystemMetrics(SM_CYCAPTION));
-        reply->SetInt(QStringLiteral("CXFRAME"), GetSystemMetrics(SM_CXFRAME));
-        reply->SetInt(QStringLiteral("CYFRAME"), GetSystemMetrics(SM_CYFRAME));
-        reply->SetInt(QStringLiteral("CXBORDER"), GetSystemMetrics(SM_CXBORDER));
-        reply->SetInt(QStringLiteral("CYBORDER"), GetSystemMetrics(SM_CYBORDER));
+        reply->SetInt(field::kCaptionHeight, GetSystemMetrics(SM_CYCAPTION));
+        reply->SetInt(field::kFrameWidth, GetSystemMetrics(SM_CXFRAME));
+        reply->SetInt(field::kFrameHeight, GetSystemMetrics(SM_CYFRAME));
+        reply->SetInt(field::kBorderWidth, GetSystemMetrics(SM_CXBORDER));
+        reply->SetInt(field::kBorderHeight, GetSystemMetrics(SM_CYBORDER));
         EnqueueForPage(reply);
         return;
     }
     RECT defaults = r;  // missing fields keep the current value
-    if (packet.GetInt(QStringLiteral("LOGOUT"), 0) == 1) {
+    if (packet.GetInt(field::kLogout, 0) == 1) {
         // By default a 400 x 600 window in the bottom-right corner.
         const RECT w = GetWorkArea();
         defaults = RECT{w.right - 400, w.bottom - 600, w.right, w.bottom};
@@ -329,12 +329,12 @@ void CMyBrowserView::OpenSideWindow(CPacket& packet) {
     // The main window judges the request by the page that made it, and a
     // window opened without a place opens on that page's screen.
     copy.SetSource(packet.Source());
-    if (!m_frame || (m_frame->m_kind != TP_SAVED_CHAT &&
-                     copy.GetInt(QStringLiteral("TP"), 0) != TP_SIDE_CHAT)) {
+    if (!m_frame ||
+        (m_frame->m_kind != TP_SAVED_CHAT && copy.GetInt(field::kWindowKind, 0) != TP_SIDE_CHAT)) {
         ForwardToMainWindow(copy, SENDER_NO_WINDOW);
         return;
     }
-    copy.SetString(QStringLiteral("DLGTIT"), m_frame->GetWindowText() + QStringLiteral(",s"));
+    copy.SetString(field::kTitle, m_frame->GetWindowText() + QStringLiteral(",s"));
 
     RECT r1;
     m_frame->GetWindowRect(&r1);
@@ -357,14 +357,13 @@ void CMyBrowserView::OpenSideWindow(CPacket& packet) {
 // Command 52: the zoom follows the window height (AUTOSCALE), or takes a
 // fixed level (SCALE, a zoom level of the browser, not a percentage).
 void CMyBrowserView::ApplyZoom(CPacket& packet) {
-    if (packet.Contains(QStringLiteral("AUTOSCALE"))) {
-        m_autoScale = packet.GetInt(QStringLiteral("AUTOSCALE"), 0);
+    if (packet.Contains(field::kAutoScale)) {
+        m_autoScale = packet.GetInt(field::kAutoScale, 0);
         if (m_autoScale == 0 && Browser())
             Browser()->GetHost()->SetZoomLevel(1.0);
         return;
     }
-    const double level =
-        WideToDouble(packet.GetString(QStringLiteral("SCALE"), QStringLiteral("1")));
+    const double level = WideToDouble(packet.GetString(field::kScale, QStringLiteral("1")));
     if (Browser())
         Browser()->GetHost()->SetZoomLevel(level);
 }

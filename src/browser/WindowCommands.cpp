@@ -36,7 +36,7 @@ void StartMoveOrSize(const WindowCommandRules& rules, HWND window, int command) 
 
 void OpenInSystemBrowser(CPacket& packet) {
     // The result is not checked.
-    const QString url = packet.GetString(QStringLiteral("URL"), QString());
+    const QString url = packet.GetString(field::kUrl, QString());
     if (!url.isEmpty())
         ShellExecuteW(nullptr, QStringLiteral("open"), url, QString(), QString(), SW_SHOW);
 }
@@ -59,7 +59,7 @@ void PlaceWindowFromPacket(HWND window, CPacket& packet, const RECT& defaults, U
 
 bool RunWindowCommand(const WindowCommandRules& rules, HWND window,
                       const CefRefPtr<CefBrowser>& page, CPacket& packet) {
-    const int command = packet.GetInt(QStringLiteral("CMD"), 0);
+    const int command = PacketCommand(packet);
     switch (command) {
         case CMD_MINIMIZE:
             if (window)

@@ -3,6 +3,7 @@
 #include "browser/WindowCommands.h"
 #include "engine/cef_app.h"
 #include "framework/afxwin.h"
+#include "packet/Fields.h"
 #include "packet/Packet.h"
 #include "packet/Vocabulary.h"
 #include "shared/Forwarding.h"
@@ -62,9 +63,9 @@ void ClientHandler::PostLoadPacket(CefRefPtr<CefBrowser> browser, CPacket* packe
 void ClientHandler::OnLoadingStateChange(CefRefPtr<CefBrowser> browser, bool isLoading,
                                          bool canGoBack, bool canGoForward) {
     auto* p = new CPacket(GBN_LOADING_STATE);
-    p->AddInt(QStringLiteral("LOADING"), isLoading ? 1 : 0);
-    p->AddInt(QStringLiteral("BACK"), canGoBack ? 1 : 0);
-    p->AddInt(QStringLiteral("FORWARD"), canGoForward ? 1 : 0);
+    p->AddInt(field::kLoading, isLoading ? 1 : 0);
+    p->AddInt(field::kCanGoBack, canGoBack ? 1 : 0);
+    p->AddInt(field::kCanGoForward, canGoForward ? 1 : 0);
     PostLoadPacket(browser, p);
 }
 
@@ -75,7 +76,7 @@ void ClientHandler::OnLoadStart(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFram
 void ClientHandler::OnLoadEnd(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame>,
                               int httpStatusCode) {
     auto* p = new CPacket(GBN_LOAD_END);
-    p->AddInt(QStringLiteral("CODE"), httpStatusCode);
+    p->AddInt(field::kStatusCode, httpStatusCode);
     PostLoadPacket(browser, p);
 }
 
@@ -83,9 +84,9 @@ void ClientHandler::OnLoadError(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFram
                                 const CefString& errorText, const CefString& failedUrl) {
     // Added field by field, so a '%' in the text or address stays as it is.
     auto* p = new CPacket(GBN_LOAD_ERROR);
-    p->AddInt(QStringLiteral("CODE"), errorCode);
-    p->AddString(QStringLiteral("TXT"), errorText);
-    p->AddString(QStringLiteral("URL"), failedUrl);
+    p->AddInt(field::kStatusCode, errorCode);
+    p->AddString(field::kErrorText, errorText);
+    p->AddString(field::kUrl, failedUrl);
     PostLoadPacket(browser, p);
 }
 
@@ -219,12 +220,12 @@ bool ClientHandler::OnProcessMessageReceived(CefRefPtr<CefBrowser> browser,
 }
 
 void ClientHandler::HandlePopupPacket(CefRefPtr<CefBrowser> browser, CPacket& packet) {
-    if (packet.GetInt(QStringLiteral("GBN"), 0) != GBN_COMMAND) {
+    if (PacketKind(packet) != GBN_COMMAND) {
         ForwardToMainWindow(packet, SENDER_OTHER_KIND);
         return;
     }
     HWND r = HostWindow(browser);
-    switch (packet.GetInt(QStringLiteral("CMD"), 0)) {
+    switch (PacketCommand(packet)) {
         case CMD_HIDE_OR_CLOSE:
             PostMessage(r, WM_CLOSE, 0, 0);
             break;

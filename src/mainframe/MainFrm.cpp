@@ -26,24 +26,17 @@ constexpr UINT_PTR TIMER_START_MAIN_CHAT = 50000;
 // The pace of the windows pages ask for, and of closing many.
 constexpr UINT_PTR TIMER_WINDOW_TURN = 50001;
 
-CString IniString(const char* key, const CString& def) {
-    return AppSetting(QString::fromLatin1(key), def);
-}
-int IniInt(const char* key, int def) {
-    return AppSettingInt(QString::fromLatin1(key), def);
-}
-
 // Whether the window a page asks for opens on a web address (an absent URL
 // means the window's own start page). With another address the command does
 // nothing: no window opens, and none is moved or loaded.
 bool OpensWebAddress(CPacket& packet) {
-    return platform::AcceptWebAddress(packet.GetString(QStringLiteral("URL"), QString()));
+    return platform::AcceptWebAddress(packet.GetString(field::kUrl, QString()));
 }
 }  // namespace
 
 CMainFrame::CMainFrame()
     : m_alarmSettings(std::make_unique<CPacket>(ShellApp().GetProfileString(
-          QStringLiteral("ALARM"), QStringLiteral("CFG"), kEmptyPacketText))),
+          setting::kAlarmSection, setting::kAlarmSettings, kEmptyPacketText))),
       m_requests(
           [this](WindowRequests::Kind kind, CPacket& packet, LPARAM sender) {
               return kind == WindowRequests::Kind::Popup ? OpenPopup(packet)
@@ -59,9 +52,8 @@ BOOL CMainFrame::PreCreateWindow(CREATESTRUCT& cs) {
         return FALSE;
     RECT desktop;
     ::GetWindowRect(GetDesktopWindow(), &desktop);
-    CPacket& params = ShellApp().m_params;
-    const CString className = params.GetString(QStringLiteral("CLSNM"), kDefaultClassName);
-    const CString windowName = params.GetString(QStringLiteral("WINNM"), kDefaultWindowName);
+    const CString className = InstanceClassName();
+    const CString windowName = InstanceWindowName();
     cs.cx = 100;
     cs.cy = 100;
     cs.x = static_cast<int>((desktop.right - 100) / 2);
@@ -101,8 +93,7 @@ int CMainFrame::OnCreate(CREATESTRUCT* cs) {
     // window's coming forward completes.
     const HWND self = m_hWnd;
     platform::ListenForInstances(
-        ShellApp().m_params.GetString(QStringLiteral("CLSNM"), kDefaultClassName),
-        [self](const platform::InstanceRequest& request) {
+        InstanceClassName(), [self](const platform::InstanceRequest& request) {
             const CString startupId = QString::fromUtf8(request.startupId);
             const auto id = reinterpret_cast<LPARAM>(&startupId);
             if (request.kind == platform::InstanceRequest::kShowMainChat) {
@@ -237,7 +228,7 @@ CMyBrowserFrame* CMainFrame::GetMainChatFrame(ChatFrameMode mode) {
         CMyBrowserFrame* f = FrameOf(e);
         if (f && f->m_kind == TP_MAIN_CHAT) {
             if (mode == NavigateOrCreate) {
-                f->Navigate(ShellApp().m_params.GetString(QStringLiteral("URL"), QString()));
+                f->Navigate(ShellApp().m_params.GetString(field::kUrl, QString()));
             }
             return f;
         }
@@ -246,35 +237,34 @@ CMyBrowserFrame* CMainFrame::GetMainChatFrame(ChatFrameMode mode) {
         return nullptr;
 
     const CString title = WindowTitleSetting();
-    const CString startUrl = IniString("STARTURL", QStringLiteral("about:blank"));
-    const CString xx = IniString("XX", QStringLiteral("C"));
-    const CString yy = IniString("YY", QStringLiteral("C"));
-    const int lmw = IniInt("LMW", 1200);
-    const int lmh = IniInt("LMH", 720);
+    const CString startUrl = AppSetting(setting::kStartUrl, QStringLiteral("about:blank"));
+    const CString xx = AppSetting(setting::kLeft, QStringLiteral("C"));
+    const CString yy = AppSetting(setting::kTop, QStringLiteral("C"));
+    const int lmw = AppSettingInt(setting::kMinWidth, 1200);
+    const int lmh = AppSettingInt(setting::kMinHeight, 720);
     const RECT work = GetWorkArea();
-    const int ww = IniInt("WW", static_cast<int>(work.right - work.left));
-    const int hh = IniInt("HH", static_cast<int>(work.bottom - work.top));
-    const int hdr = IniInt("HDR", 1);
-    const int borderColor = IniInt("BORDERCOLOR", 4210752);
-    const int xgap = IniInt("XGAP", 1);
-    const int ygap = IniInt("YGAP", 1);
+    const int ww = AppSettingInt(setting::kWidth, static_cast<int>(work.right - work.left));
+    const int hh = AppSettingInt(setting::kHeight, static_cast<int>(work.bottom - work.top));
+    const int hdr = AppSettingInt(setting::kHeader, 1);
+    const int borderColor = AppSettingInt(setting::kBorderColor, 4210752);
+    const int xgap = AppSettingInt(setting::kGapX, 1);
+    const int ygap = AppSettingInt(setting::kGapY, 1);
 
     CPacket& p = ShellApp().m_params;
     auto packet = std::make_unique<CPacket>(GBN_PARAMETERS);
-    packet->AddString(QStringLiteral("DLGTIT"), title);
-    packet->AddInt(QStringLiteral("TP"), TP_MAIN_CHAT);
-    packet->AddString(QStringLiteral("URL"), p.GetString(QStringLiteral("URL"), startUrl));
-    packet->AddInt(QStringLiteral("LMIW"), p.GetInt(QStringLiteral("LMIW"), lmw));
-    packet->AddInt(QStringLiteral("LMIH"), p.GetInt(QStringLiteral("LMIH"), lmh));
+    packet->AddString(field::kTitle, title);
+    packet->AddInt(field::kWindowKind, TP_MAIN_CHAT);
+    packet->AddString(field::kUrl, p.GetString(field::kUrl, startUrl));
+    packet->AddInt(field::kMinTrackWidth, p.GetInt(field::kMinTrackWidth, lmw));
+    packet->AddInt(field::kMinTrackHeight, p.GetInt(field::kMinTrackHeight, lmh));
     packet->AddInt(field::kWidth, p.GetInt(field::kWidth, ww));
     packet->AddInt(field::kHeight, p.GetInt(field::kHeight, hh));
     packet->AddString(field::kLeft, p.GetString(field::kLeft, xx));
     packet->AddString(field::kTop, p.GetString(field::kTop, yy));
-    packet->AddInt(QStringLiteral("XGAP"), p.GetInt(QStringLiteral("XGAP"), xgap));
-    packet->AddInt(QStringLiteral("YGAP"), p.GetInt(QStringLiteral("YGAP"), ygap));
-    packet->AddInt(QStringLiteral("BORDERCOLOR"),
-                   p.GetInt(QStringLiteral("BORDERCOLOR"), borderColor));
-    packet->AddInt(QStringLiteral("HDR"), p.GetInt(QStringLiteral("HDR"), hdr));
+    packet->AddInt(field::kGapX, p.GetInt(field::kGapX, xgap));
+    packet->AddInt(field::kGapY, p.GetInt(field::kGapY, ygap));
+    packet->AddInt(field::kBorderColor, p.GetInt(field::kBorderColor, borderColor));
+    packet->AddInt(field::kHeader, p.GetInt(field::kHeader, hdr));
 
     auto* frame = new CMyBrowserFrame();
     std::shared_ptr<bool> alive = frame->AliveToken();
@@ -293,7 +283,7 @@ CMyBrowserFrame* CMainFrame::GetMainChatFrame(ChatFrameMode mode) {
 }
 
 CMyBrowserFrame* CMainFrame::FindFrameByTitle(CPacket& packet) {
-    const CString title = packet.GetString(QStringLiteral("DLGTIT"), QString());
+    const CString title = packet.GetString(field::kTitle, QString());
     for (const Entry& e : m_registry) {
         CMyBrowserFrame* f = FrameOf(e);
         if (f && f->GetWindowText() == title)
@@ -305,9 +295,9 @@ CMyBrowserFrame* CMainFrame::FindFrameByTitle(CPacket& packet) {
 // --- Packet commands -----------------------------------------------------------------
 
 void CMainFrame::OnPacket(CPacket* packet, LPARAM sender) {
-    if (!packet || packet->GetInt(QStringLiteral("GBN"), 0) != GBN_COMMAND)
+    if (!packet || PacketKind(*packet) != GBN_COMMAND)
         return;
-    switch (packet->GetInt(QStringLiteral("CMD"), 0)) {
+    switch (PacketCommand(*packet)) {
         case CMD_LAUNCH_PROGRAM:
             // Starting a program never ends the application, whatever happens.
             LaunchProgram(*packet);
@@ -332,11 +322,11 @@ void CMainFrame::OnPacket(CPacket* packet, LPARAM sender) {
             CloseNextSavedChat();
             break;
         case CMD_SHOW_BALLOON:
-            ShowBalloon(packet->GetString(QStringLiteral("MSG"), QString()));
+            ShowBalloon(packet->GetString(field::kMessage, QString()));
             break;
         case CMD_STORE_ALARM_SETTINGS:
             m_alarmSettings->SetText(packet->GetText());
-            ShellApp().WriteProfileString(QStringLiteral("ALARM"), QStringLiteral("CFG"),
+            ShellApp().WriteProfileString(setting::kAlarmSection, setting::kAlarmSettings,
                                           m_alarmSettings->GetText());
             break;
         default:
@@ -413,7 +403,7 @@ std::shared_ptr<bool> CMainFrame::OpenOrPlaceChatFrame(CPacket& packet, LPARAM s
             field::kHeight, static_cast<int>(ClampToInt(r.bottom - static_cast<long long>(y))));
         const RECT n{x, y, ClampToInt(static_cast<long long>(x) + w),
                      ClampToInt(static_cast<long long>(y) + h)};
-        target->Navigate(packet.GetString(QStringLiteral("URL"), QString()));
+        target->Navigate(packet.GetString(field::kUrl, QString()));
         // The work area of the screen the new place is on.
         RECT work = GetWorkAreaNearest(n);
         InflateRect(&work, 5, 5);
@@ -536,7 +526,7 @@ void CMainFrame::OnShowMainChat(const CString* startupId) {
 void CMainFrame::OnHandOff(CPacket* handed, const CString* startupId) {
     // The address a later start hands over is taken only when it is a web
     // address; with another, the hand-off goes on as one without an address.
-    if (handed && platform::AcceptWebAddress(handed->GetString(QStringLiteral("URL"), QString())))
+    if (handed && platform::AcceptWebAddress(handed->GetString(field::kUrl, QString())))
         ShellApp().m_params.CopyUrl(*handed);
     CMyBrowserFrame* frame = GetMainChatFrame(NavigateOrCreate);
     if (frame) {

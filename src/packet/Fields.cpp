@@ -10,6 +10,14 @@ int ClampToInt(long long v) {
     return static_cast<int>(std::clamp<long long>(v, INT_MIN, INT_MAX));
 }
 
+int PacketKind(CPacket& packet) {
+    return packet.GetInt(field::kKind, 0);
+}
+
+int PacketCommand(CPacket& packet) {
+    return packet.GetInt(field::kCommand, 0);
+}
+
 RECT RectFromFields(CPacket& packet, const RECT& defaults) {
     const long long x = packet.GetInt(field::kLeft, ClampToInt(defaults.left));
     const long long y = packet.GetInt(field::kTop, ClampToInt(defaults.top));

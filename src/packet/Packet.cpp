@@ -1,5 +1,6 @@
 #include "packet/Packet.h"
 
+#include "packet/Fields.h"
 #include "packet/TextNumber.h"
 
 #include <QStringView>
@@ -167,7 +168,7 @@ void CPacket::SetInt(const QString& tag, int value) {
 }
 
 void CPacket::CopyUrl(CPacket& other) {
-    const QString url = QStringLiteral("URL");
+    const QString& url = field::kUrl;
     Guard guard(m_lock);
     QString value;
     {

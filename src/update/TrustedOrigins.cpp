@@ -1,8 +1,8 @@
 #include "update/TrustedOrigins.h"
 
-#include "platform/IniFile.h"
 #include "platform/address.h"
 #include "shared/Service.h"
+#include "shared/Settings.h"
 #include "shared/ShellApp.h"
 
 namespace {
@@ -28,10 +28,7 @@ QStringList TrustedOrigins() {
         if (!origin.isEmpty() && !origins.contains(origin))
             origins << origin;
     }
-    const QString listed =
-        GetPrivateProfileStringW(QStringLiteral("APP"), QStringLiteral("TRUSTEDORIGINS"), QString(),
-                                 8192, ShellApp().m_iniPath);
-    for (const QString& entry : platform::SplitAtBlanksAndCommas(listed)) {
+    for (const QString& entry : platform::SplitAtBlanksAndCommas(TrustedOriginsSetting())) {
         const QString origin = OriginOf(entry);
         if (!origin.isEmpty() && !origins.contains(origin))
             origins << origin;

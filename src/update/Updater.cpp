@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "framework/afxwin.h"
+#include "packet/Fields.h"
 #include "packet/Packet.h"
 #include "platform/instance.h"
 #include "platform/system.h"
@@ -94,8 +95,7 @@ BOOL LaunchProgram(CPacket& packet, std::function<void(BOOL)> done) {
     QString reason;
     if (!IsTrustedSender(packet.Source(), &reason))
         return finish(Refuse(reason));
-    const CString updaterName =
-        packet.GetString(QStringLiteral("UPDFILE"), QStringLiteral("Tavro.exe"));
+    const CString updaterName = packet.GetString(field::kUpdaterFile, QStringLiteral("Tavro.exe"));
     if (!IsBareFileName(updaterName)) {
         return finish(Refuse(
             QStringLiteral("the updater \"%1\" is not a file name of the program's directory")
@@ -103,21 +103,21 @@ BOOL LaunchProgram(CPacket& packet, std::function<void(BOOL)> done) {
     }
 
     Request request;
-    request.elevate = packet.GetInt(QStringLiteral("RUNASADMIN"), 0);
-    const CString dir = packet.GetString(QStringLiteral("PATH"), QString());
-    const CString name = packet.GetString(QStringLiteral("EXEFILE"), QString());
+    request.elevate = packet.GetInt(field::kRunAsAdmin, 0);
+    const CString dir = packet.GetString(field::kProgramDirectory, QString());
+    const CString name = packet.GetString(field::kProgramFile, QString());
     CString path;
     if (dir.isEmpty())
         path = JoinPath(GetExeDir(), name);
-    else if (dir == QLatin1String("SYS"))
+    else if (dir == field::kSystemDirectory)
         path = JoinPath(GetSystemDirectoryW(), name);
-    else if (dir == QLatin1String("WIN"))
+    else if (dir == field::kWindowsDirectory)
         path = JoinPath(GetWindowsDirectoryW(), name);
     else
         path = JoinPath(dir, name);  // a relative directory stays relative
-    request.arguments = packet.GetString(QStringLiteral("PARAM"), QString());
+    request.arguments = packet.GetString(field::kArguments, QString());
     request.updater = JoinPath(GetExeDir(), updaterName);
-    request.updateUrl = packet.GetString(QStringLiteral("UPDATEURL"), QString());
+    request.updateUrl = packet.GetString(field::kUpdateUrl, QString());
 
     bool refused = false;
     FilePtr program = OpenToStart(path, &refused);
@@ -125,7 +125,7 @@ BOOL LaunchProgram(CPacket& packet, std::function<void(BOOL)> done) {
         return finish(FALSE);
     // The CRC is a signed 32-bit number; the file's sum is compared with its
     // 32 bits.
-    const int crc = program ? packet.GetInt(QStringLiteral("CRC"), 0) : 0;
+    const int crc = program ? packet.GetInt(field::kChecksum, 0) : 0;
     if (crc == 0)
         return finish(Start(request, program));
     if (program->Size() > platform::kLargestSummedFile) {

@@ -449,4 +449,31 @@ TEST_F(LaunchProgramTest, OnlyTheServicesOwnPagesMayStartPrograms) {
     }
 }
 
+TEST_F(LaunchProgramTest, TheListOfTrustedOriginsIsReadUpTo8191Characters) {
+    const QString first = "https://first.example.com,";
+    const QString late = "https://late.example.com";
+    const int fits = 8191 - static_cast<int>(first.size() + late.size());
+    struct Case {
+        int blanks;  // between the two origins
+        bool lateListed;
+    };
+    const Case cases[] = {
+        {1, true},
+        // Longer than the other settings' 511 characters.
+        {600, true},
+        {fits, true},
+        // The late origin loses its last character.
+        {fits + 1, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.blanks);
+        Write(
+            "app.ini",
+            ("[APP]\r\nTRUSTEDORIGINS=" + first + QString(c.blanks, ' ') + late + "\r\n").toUtf8());
+        const QStringList origins = TrustedOrigins();
+        EXPECT_TRUE(origins.contains("https://first.example.com"));
+        EXPECT_EQ(origins.contains(late), c.lateListed);
+    }
+}
+
 }  // namespace

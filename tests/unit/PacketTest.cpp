@@ -1,3 +1,4 @@
+#include "packet/Fields.h"
 #include "packet/Packet.h"
 #include "packet/Vocabulary.h"
 
@@ -215,6 +216,32 @@ TEST(PacketRead, GetIntConvertsLikeWideStringToLong) {
         SCOPED_TRACE(c.text);
         CPacket p(U(c.text));
         EXPECT_EQ(p.GetInt("CODE", c.def), c.expected);
+    }
+}
+
+TEST(PacketRead, KindAndCommandAreTheirFieldsOrZero) {
+    struct Case {
+        const char* text;
+        int kind;
+        int command;
+    };
+    const Case cases[] = {
+        {"<PKT><GBN>9000</GBN><CMD>20</CMD></PKT>", GBN_COMMAND, CMD_OPEN_CHAT_FRAME},
+        {"<PKT><GBN>9010</GBN><CODE>404</CODE></PKT>", GBN_LOAD_END, 0},
+        {"<PKT><CMD>1</CMD></PKT>", 0, CMD_HIDE_OR_CLOSE},
+        {"<PKT></PKT>", 0, 0},
+        {"", 0, 0},
+        // Read as any number field: commas dropped, the first field counts.
+        {"<PKT><GBN>9,000</GBN><CMD>2</CMD><CMD>3</CMD></PKT>", GBN_COMMAND, CMD_MINIMIZE},
+        {"<PKT><GBN>x</GBN><CMD></CMD></PKT>", 0, 0},
+        // Names are case-sensitive.
+        {"<PKT><gbn>9000</gbn><cmd>20</cmd></PKT>", 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        CPacket p(U(c.text));
+        EXPECT_EQ(PacketKind(p), c.kind);
+        EXPECT_EQ(PacketCommand(p), c.command);
     }
 }
 
