@@ -98,6 +98,7 @@ class InstanceUserTest(ProgramTest):
         self.assertEqual(r.returncode, 0, r.stderr)
         return bytes.fromhex(r.stdout.strip())
 
+    @unittest.skipUnless(os.getuid() == 0, "acting as another user needs root")
     def test_the_instance_hears_only_its_own_users_later_starts(self):
         clsnm = f"C{self.page}"
         self.start("MU", clsnm)
@@ -133,6 +134,7 @@ class InstanceUserTest(ProgramTest):
         self.prog.wait_for(lambda: server.reports_of("loaded", own), what="the handed-over page")
         self.assertEqual(server.reports_of("loaded", foreign), [])
 
+    @unittest.skipUnless(os.getuid() == 0, "acting as another user needs root")
     def test_a_later_start_hands_nothing_to_another_users_listener(self):
         mutex, clsnm = f"M{self.page}", f"C{self.page}"
         # The instance name is held, and under the class name listens a
