@@ -225,7 +225,22 @@ int main(void) {
         }
         switch (e.type) {
             case CreateNotify: {
+                /* Behind a busy client this runs late: the window may have
+                   been reparented by the window manager and mapped before
+                   it is watched, and its MapNotify then went to its new
+                   parent only. With the server held, a window found mapped
+                   outside the root was mapped before the watch began, and
+                   its map is written here, once. (A map as the root's
+                   child always reaches this program through the root.) */
+                XGrabServer(dpy);
                 XSelectInput(dpy, w, StructureNotifyMask | PropertyChangeMask);
+                XWindowAttributes wa;
+                Window root_ret, parent_now = root, *kids = NULL;
+                unsigned int nkids = 0;
+                if (XQueryTree(dpy, w, &root_ret, &parent_now, &kids, &nkids) && kids)
+                    XFree(kids);
+                const int mapped_before = parent_now != root && XGetWindowAttributes(dpy, w, &wa) &&
+                                          wa.map_state != IsUnmapped;
                 printf("%lld CREATE 0x%lx parent=0x%lx at=%d,%d size=%dx%d", now_ms(), w,
                        e.xcreatewindow.parent, e.xcreatewindow.x, e.xcreatewindow.y,
                        e.xcreatewindow.width, e.xcreatewindow.height);
@@ -234,6 +249,12 @@ int main(void) {
                     end_line();
                     printf("%lld OPACITY 0x%lx %lu", now_ms(), w, v);
                 }
+                if (mapped_before) {
+                    end_line();
+                    printf("%lld MAP 0x%lx", now_ms(), w);
+                    print_who(w);
+                }
+                XUngrabServer(dpy);
                 break;
             }
             case ConfigureNotify:
