@@ -3,18 +3,18 @@ only looks like one, where literals are not, which files may name keys,
 and what the build sees of a finding."""
 
 import contextlib
-import importlib.machinery
-import importlib.util
 import io
 import os
 import tempfile
+import types
 import unittest
 
 SCRIPT = os.path.join(os.path.dirname(__file__), "..", "..", "scripts", "check-names")
-_loader = importlib.machinery.SourceFileLoader("check_names", SCRIPT)
-_spec = importlib.util.spec_from_loader("check_names", _loader)
-check_names = importlib.util.module_from_spec(_spec)
-_loader.exec_module(check_names)
+# The script has no .py name: its text is run as a module of its own.
+check_names = types.ModuleType("check_names")
+check_names.__file__ = SCRIPT
+with open(SCRIPT, encoding="utf-8") as _f:
+    exec(compile(_f.read(), SCRIPT, "exec"), check_names.__dict__)
 
 SYSTEM_FILE = "src/browser/Window.cpp"
 
