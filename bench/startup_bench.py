@@ -137,7 +137,8 @@ def main():
     xvfb = None
     if "DISPLAY" not in env:
         env["DISPLAY"] = ":79"
-        xvfb = subprocess.Popen(["Xvfb", ":79", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+        xvfb = subprocess.Popen(["Xvfb", ":79", "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+                                 "-noreset"],
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         time.sleep(1)
     work = tempfile.mkdtemp(prefix="velk-bench-")

@@ -51,13 +51,14 @@ class Display:
         # runs side by side cannot take the same number, as they could when
         # each looked for free lock files first.
         ready_r, ready_w = os.pipe()
-        # The screens of a desktop of several are monitors of the X server's
-        # RandR (as the toolkit reads them), which last only while the
-        # server does: it must not reset when their maker leaves.
-        keep = ["-noreset"] if len(self.screens) > 1 else []
+        # The server must never reset. A reset comes when its last set-up
+        # client leaves, and it closes every connection still in its
+        # handshake: a readiness probe leaving just as the window manager
+        # connects drops the manager ("Can't open display"). The screens of
+        # a desktop of several, RandR monitors, would be lost with it too.
         xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(ready_w), "-screen", "0",
-             f"{self.width}x{self.height}x24", "-nolisten", "tcp", *keep],
+             f"{self.width}x{self.height}x24", "-nolisten", "tcp", "-noreset"],
             pass_fds=(ready_w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(ready_w)
         number = b""
@@ -83,8 +84,11 @@ class Display:
             with open(os.path.join(self.home, ".icewm", "preferences"), "w") as f:
                 f.write("ShowTaskBar=0\nTaskBarShowTray=0\n")
         env = dict(os.environ, DISPLAY=self.name, HOME=self.home)
-        wm = subprocess.Popen(WINDOW_MANAGERS[self.wm], env=env, stdout=subprocess.DEVNULL,
-                              stderr=subprocess.DEVNULL)
+        # What the manager says is kept: if it ends early, the error names it.
+        self.wm_log = os.path.join(self.home, "wm.log")
+        with open(self.wm_log, "wb") as log:
+            wm = subprocess.Popen(WINDOW_MANAGERS[self.wm], env=env, stdout=subprocess.DEVNULL,
+                                  stderr=log)
         self.procs.append(wm)
         # A manager is ready once it has announced itself on the root window
         # and published the work area (icewm with its taskbar: once that
@@ -93,7 +97,9 @@ class Display:
         deadline = time.time() + 120
         while not self._wm_ready():
             if wm.poll() is not None:
-                raise RuntimeError(f"{self.wm} ended with {wm.returncode} on {self.name}")
+                with open(self.wm_log, errors="replace") as log:
+                    said = log.read()[-2000:]
+                raise RuntimeError(f"{self.wm} ended with {wm.returncode} on {self.name}: {said}")
             if time.time() > deadline:
                 raise RuntimeError(f"{self.wm} did not get ready on {self.name}")
             time.sleep(0.1)
