@@ -1,8 +1,9 @@
 // The system's application object for the browser library: adds the
 // library switches every process gets, and serves as the browser-process
 // and render-process handler. In the browser process it owns the one
-// browser client shared by every browser and creates the browsers; in the
-// render process it registers the script bridge.
+// browser client shared by every browser and creates the browsers; as the
+// render-process handler (which the engine runs in this same process) it
+// registers the script bridge.
 #pragma once
 
 #include "client/ClientHandler.h"

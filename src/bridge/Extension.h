@@ -4,7 +4,9 @@
 // the packet text to the browser process. The native function is declared
 // inside each wrapper, so a page cannot call it directly.
 //
-// Threading: registered once per renderer, on its renderer thread.
+// Threading: registered once, by the render-process handler's
+// OnWebKitInitialized, which the engine calls in this process on the
+// user-interface thread when it starts.
 #pragma once
 
 // The name the extension is registered under.

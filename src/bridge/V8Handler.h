@@ -3,7 +3,9 @@
 // process message "jsPacket" to the browser process carrying every argument's
 // string value; nothing comes back to the page (the call yields undefined).
 //
-// Threading: the renderer thread.
+// Threading: the user-interface thread: the engine runs the render-process
+// side in this process and calls the handler from the page's web-channel
+// call (engine/channel_object.cpp).
 #pragma once
 
 #include "engine/cef_v8.h"

@@ -171,15 +171,12 @@ void CMyBrowser::OnTimer(UINT_PTR id) {
 // its first step's place with its first step's opacity.
 void CMyBrowser::StartAppearance() {
     CPacket& s = Settings();
-    RECT rc;
-    GetClientRect(&rc);
     // An address that does not start with "http" (a query string, say)
     // continues the login page's address.
     CString url = s.GetString(field::kUrl, LoginUrl());
     if (!url.startsWith(QLatin1String("http"), Qt::CaseSensitive))
         url = LoginUrl() + url;
-    if (AfxGetApp())
-        ShellApp().CreateBrowser(m_hWnd, url, rc);
+    m_page.AskForBrowser(url);
 
     SetTimer(TIMER_STEP, kTimerIntervalMs);
 }
@@ -225,22 +222,14 @@ void CMyBrowser::MoveTo(long long x, long long y) {
     SetWindowPos(nullptr, ClampToInt(x), ClampToInt(y), 0, 0, kMoveOnly);
 }
 
-void CMyBrowser::OnSize(UINT type, int cx, int cy) {
-    CWnd::OnSize(type, cx, cy);
-    m_page.FillClientArea();
-}
-
-void CMyBrowser::OnSizing(UINT edge, RECT* r) {
-    CWnd::OnSizing(edge, r);
-    m_page.FillClientArea();
-}
-
 BOOL CMyBrowser::OnEraseBkgnd(CDC*) {
     // Never erased: the browser covers the client area.
     return TRUE;
 }
 
-void CMyBrowser::OnClose() {
+void CMyBrowser::OnPageClosing() {
+    // Opaque again, and a type-2 popup's place kept, before its page goes;
+    // the window is destroyed right after.
     ModifyStyleEx(WS_EX_LAYERED, 0);
     RedrawWindow(m_hWnd, nullptr, nullptr, kRedrawAll);
     if (m_nType == TP_SAVED_CHAT) {
@@ -250,8 +239,6 @@ void CMyBrowser::OnClose() {
             WriteRectToProfile(*app, PlacementSection(m_nType), r);
         }
     }
-    // Destroys the window; the object deletes itself when the window is gone.
-    CWnd::OnClose();
 }
 
 void CMyBrowser::PostNcDestroy() {
@@ -261,31 +248,17 @@ void CMyBrowser::PostNcDestroy() {
 // ---------------------------------------------------------------------------
 // Packets from the page and from the browser client.
 
-void CMyBrowser::OnPagePacket(CPacket& packet) {
-    if (PacketKind(packet) != GBN_COMMAND) {
-        // Load events of this popup's own browser among them: the main
-        // window drops them.
-        ForwardToMainWindow(packet, SENDER_OTHER_KIND);
-        return;
-    }
+// The popup's own commands (its route table, PageRoutes.h, sends the rest
+// elsewhere).
+void CMyBrowser::OnOwnPacket(CPacket& packet) {
     switch (PacketCommand(packet)) {
         case CMD_HIDE_OR_CLOSE:
             PostMessage(WM_CLOSE);
-            break;
-        case CMD_LAUNCH_PROGRAM:
-        case CMD_SET_OPACITY:
-        case CMD_OPEN_POPUP_WINDOW:
-        case CMD_CLOSE_SAVED_CHATS:
-            // Not for a popup: dropped.
             break;
         case CMD_OPEN_CHAT_FRAME:
             OpenChatBeside(packet);
             break;
         default:
-            // The commands every page window shares act on the popup; the
-            // main window gets the rest, without a requesting window.
-            if (!m_page.RunSharedCommand(kPopupWindowCommands, m_hWnd, packet))
-                ForwardToMainWindow(packet, SENDER_NO_WINDOW);
             break;
     }
 }

@@ -6,9 +6,9 @@
 // last animation step. A popup of type 2 remembers its place in the profile
 // section "CHAT". It never takes the keyboard focus.
 //
-// Its page's commands act on the popup itself where every page window acts
-// alike (WindowCommands.h); command 20 opens a chat window beside a type-2
-// popup; everything else goes on to the main window.
+// Its page's packets go by its route table (PageRoutes.h): the commands
+// every page window shares act on the popup itself; command 1 closes it and
+// command 20 opens a chat window beside a type-2 popup.
 //
 // A popup lives on the heap and deletes itself when its window is destroyed.
 //
@@ -18,6 +18,7 @@
 #include <memory>
 
 #include "browser/PageHost.h"
+#include "browser/PageRoutes.h"
 #include "engine/cef_browser.h"
 #include "framework/afxwin.h"
 #include "shared/LayeredWindowHelperST.h"
@@ -58,20 +59,20 @@ public:
 protected:
     int OnCreate(CREATESTRUCT* cs) override;
     void OnTimer(UINT_PTR id) override;
-    void OnSize(UINT type, int cx, int cy) override;
-    void OnSizing(UINT edge, RECT* r) override;
     BOOL OnEraseBkgnd(CDC* dc) override;
-    void OnClose() override;
     void PostNcDestroy() override;
 
 private:
     CPacket& Settings();
     void StartAppearance();
     void AnimationStep();
-    void OnPagePacket(CPacket& packet) override;
+    void OnOwnPacket(CPacket& packet) override;
+    void OnPageClosing() override;
+    HWND CommandWindow() const override { return m_hWnd; }
+    const CWnd* AskingWindow() const override { return this; }
     void OpenChatBeside(CPacket& packet);
     // Moves the window's top-left corner, keeping its size and z-order.
     void MoveTo(long long x, long long y);
 
-    CPageHost m_page{*this, this};
+    CPageHost m_page{this, this, &kPopupWindowRoutes};
 };

@@ -134,10 +134,7 @@ void CMyBrowserFrame::OnTimer(UINT_PTR id) {
             KillTimer(TIMER_CREATE_BROWSER);
             CString url = Settings().GetString(field::kUrl, ContentBaseUrl());
             url.replace(QLatin1String("{APPPATH}"), GetExeDir());
-            RECT r;
-            m_view.GetClientRect(&r);
-            if (AfxGetApp())
-                ShellApp().CreateBrowser(m_view.m_hWnd, url, r);
+            m_view.AskForBrowser(url);
             SetTimer(TIMER_CHECK_DOCUMENT, 2000);
             break;
         }

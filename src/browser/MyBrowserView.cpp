@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "browser/MyBrowserFrame.h"
-#include "browser/WindowCommands.h"
+#include "browser/PageRoutes.h"
 #include "packet/Fields.h"
 #include "packet/Packet.h"
 #include "packet/ScriptCall.h"
@@ -197,35 +197,21 @@ void CMyBrowserView::OnQueueTick() {
 // ---------------------------------------------------------------------------
 // Packets from the page and from the browser client.
 
-void CMyBrowserView::OnPagePacket(CPacket& packet) {
-    switch (PacketKind(packet)) {
-        case GBN_COMMAND:
-            ExecuteCommand(packet);
-            break;
-        case GBN_LOADING_INDICATOR:
-            ForwardToMainWindow(packet, SENDER_OTHER_KIND);
-            break;
-        case GBN_LOAD_END:
-            if (Browser() && packet.GetInt(field::kStatusCode, 0) == kHttpNotFound) {
-                const std::shared_ptr<bool> alive = AliveToken();
-                AfxMessageBox(QStringLiteral("에러발생 404"), MB_OK);
-                // Other windows ran while the box was open: this view may be
-                // gone, or have lost its browser.
-                if (*alive && Browser())
-                    Browser()->GoBack();
-            }
-            break;
-        case GBN_LOAD_START:
-        case GBN_LOAD_ERROR:
-        case GBN_LOADING_STATE:
-            break;
-        default:
-            ForwardToMainWindow(packet, SENDER_OTHER_KIND);
-            break;
+// The view's own packets (its route table, PageRoutes.h, sends the rest
+// elsewhere): the end of a load, and the commands that act on its frame by
+// rules of their own.
+void CMyBrowserView::OnOwnPacket(CPacket& packet) {
+    if (PacketKind(packet) == GBN_LOAD_END) {
+        if (Browser() && packet.GetInt(field::kStatusCode, 0) == kHttpNotFound) {
+            const std::shared_ptr<bool> alive = AliveToken();
+            AfxMessageBox(QStringLiteral("에러발생 404"), MB_OK);
+            // Other windows ran while the box was open: this view may be
+            // gone, or have lost its browser.
+            if (*alive && Browser())
+                Browser()->GoBack();
+        }
+        return;
     }
-}
-
-void CMyBrowserView::ExecuteCommand(CPacket& packet) {
     CMyBrowserFrame* frame = m_frame;
     switch (PacketCommand(packet)) {
         case CMD_HIDE_OR_CLOSE:
@@ -249,14 +235,16 @@ void CMyBrowserView::ExecuteCommand(CPacket& packet) {
             ApplyZoom(packet);
             break;
         default:
-            // The commands every page window shares act on the frame; the
-            // main window gets the rest, with the frame as the requester.
-            if (!m_page.RunSharedCommand(kChatViewCommands, frame ? frame->m_hWnd : nullptr,
-                                         packet)) {
-                ForwardToMainWindow(packet, SenderOf(frame));
-            }
             break;
     }
+}
+
+HWND CMyBrowserView::CommandWindow() const {
+    return m_frame ? m_frame->m_hWnd : nullptr;
+}
+
+const CWnd* CMyBrowserView::AskingWindow() const {
+    return m_frame;
 }
 
 // Command 1: HIDE says whether the frame hides, or the application ends
@@ -372,23 +360,9 @@ void CMyBrowserView::ApplyZoom(CPacket& packet) {
 // Window messages.
 
 void CMyBrowserView::OnSize(UINT type, int cx, int cy) {
-    m_page.NotifyMoveOrResize();
+    // The page host has fitted the browser's window; the zoom follows.
     CWnd::OnSize(type, cx, cy);
     ResizeBrowser();
-}
-
-void CMyBrowserView::OnSizing(UINT edge, RECT* r) {
-    CWnd::OnSizing(edge, r);
-    if (!Browser())
-        return;
-    m_page.FillClientArea();
-    m_page.NotifyMoveOrResize();
-}
-
-void CMyBrowserView::OnClose() {
-    if (Browser())
-        Browser()->GetHost()->CloseBrowser(false);
-    CWnd::OnClose();
 }
 
 BOOL CMyBrowserView::OnEraseBkgnd(CDC* dc) {

@@ -13,6 +13,7 @@
 #include <mutex>
 
 #include "browser/PageHost.h"
+#include "browser/PageRoutes.h"
 #include "engine/cef_browser.h"
 #include "framework/afxwin.h"
 
@@ -60,6 +61,8 @@ public:
     // application directory for "{APPPATH}", one that starts with "http" is
     // taken as it is, anything else is a path on the content server.
     void Navigate(const CString& url);
+    // Asks for the view's browser, of `url`, filling the view.
+    bool AskForBrowser(const CString& url) { return m_page.AskForBrowser(url); }
     // Runs `code` in the page's main frame; nothing without a browser.
     void ExecuteScript(const CefString& code);
     // Fits the browser's window to the client area and, with auto-scale on,
@@ -86,15 +89,14 @@ public:
 protected:
     BOOL OnEraseBkgnd(CDC* dc) override;
     void OnSize(UINT type, int cx, int cy) override;
-    void OnSizing(UINT edge, RECT* r) override;
-    void OnClose() override;
     void OnPaint() override;
     void OnTimer(UINT_PTR id) override;
 
 private:
     void OnPageArrived() override;
-    void OnPagePacket(CPacket& packet) override;
-    void ExecuteCommand(CPacket& packet);
+    void OnOwnPacket(CPacket& packet) override;
+    HWND CommandWindow() const override;
+    const CWnd* AskingWindow() const override;
     void HideOrClose(CPacket& packet);
     void PlaceFrame(CPacket& packet);
     void OpenSideWindow(CPacket& packet);
@@ -103,5 +105,5 @@ private:
     void StartQueueTicks();
     void OnQueueTick();
 
-    CPageHost m_page{*this, this};
+    CPageHost m_page{this, this, &kChatViewRoutes};
 };

@@ -2,43 +2,100 @@
 
 #include <memory>
 
+#include "browser/PageRoutes.h"
 #include "browser/WindowCommands.h"
 #include "packet/Fields.h"
 #include "packet/Packet.h"
+#include "shared/Forwarding.h"
 #include "shared/Messages.h"
+#include "shared/ShellApp.h"
 
-CPageHost::CPageHost(CWnd& window, PageWindowDelegate* delegate)
-    : m_window(window), m_delegate(delegate) {}
+CPageHost::CPageHost(CWnd* window, PageWindowDelegate* delegate, const PageRoutes* routes)
+    : m_window(window), m_delegate(delegate), m_routes(routes) {}
 
 bool CPageHost::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_APP_BROWSER_CREATED:
-            m_browser = reinterpret_cast<CefBrowser*>(lParam);
-            if (m_delegate)
-                m_delegate->OnPageArrived();
+            TakeBrowser(reinterpret_cast<CefBrowser*>(lParam));
             return true;
         case WM_APP_PACKET: {
             // The posted packet is ours: it goes when the handling ends, on
             // every path, also when a command closes the window and with it
             // this host (the packet lives on this stack, not in the host).
             std::unique_ptr<CPacket> packet(reinterpret_cast<CPacket*>(wParam));
-            if (packet && m_delegate)
-                m_delegate->OnPagePacket(*packet);
+            if (packet)
+                Deliver(*packet);
             return true;
         }
+        case WM_SIZE:
+        case WM_SIZING:
+            FillClientArea();
+            NotifyMoveOrResize();
+            return false;
+        case WM_CLOSE:
+            if (m_delegate)
+                m_delegate->OnPageClosing();
+            if (m_browser)
+                m_browser->GetHost()->CloseBrowser(false);
+            return false;
         default:
             return false;
     }
 }
 
+bool CPageHost::AskForBrowser(const CString& url) {
+    if (!m_window || !AfxGetApp())
+        return false;
+    RECT r;
+    m_window->GetClientRect(&r);
+    return ShellApp().CreateBrowser(m_window->m_hWnd, url, r);
+}
+
+void CPageHost::TakeBrowser(const CefRefPtr<CefBrowser>& browser) {
+    m_browser = browser;
+    if (m_delegate)
+        m_delegate->OnPageArrived();
+}
+
+LPARAM CPageHost::SenderContext(ForwardAs as) const {
+    switch (as) {
+        case ForwardAs::OtherKind:
+            return SENDER_OTHER_KIND;
+        case ForwardAs::Asking:
+            return SenderOf(m_delegate->AskingWindow());
+        case ForwardAs::NoWindow:
+            break;
+    }
+    return SENDER_NO_WINDOW;
+}
+
+void CPageHost::Deliver(CPacket& packet) {
+    if (!m_delegate || !m_routes)
+        return;
+    const PacketRoute& route = RouteOf(*m_routes, PacketKind(packet), PacketCommand(packet));
+    switch (route.route) {
+        case Route::Own:
+            m_delegate->OnOwnPacket(packet);
+            break;
+        case Route::Shared:
+            RunWindowCommand(m_routes->shared, m_delegate->CommandWindow(), m_browser, packet);
+            break;
+        case Route::Drop:
+            break;
+        case Route::Forward:
+            ForwardToMainWindow(packet, SenderContext(route.as));
+            break;
+    }
+}
+
 bool CPageHost::FillClientArea() {
-    if (!m_browser)
+    if (!m_browser || !m_window)
         return false;
     HWND h = m_browser->GetHost()->GetWindowHandle();
     if (!h)
         return false;
     RECT r;
-    m_window.GetClientRect(&r);
+    m_window->GetClientRect(&r);
     ::SetWindowPos(h, nullptr, static_cast<int>(r.left), static_cast<int>(r.top),
                    static_cast<int>(r.right - r.left), static_cast<int>(r.bottom - r.top),
                    SWP_NOZORDER | SWP_NOACTIVATE);
@@ -48,10 +105,6 @@ bool CPageHost::FillClientArea() {
 void CPageHost::NotifyMoveOrResize() {
     if (m_browser)
         m_browser->GetHost()->NotifyMoveOrResizeStarted();
-}
-
-bool CPageHost::RunSharedCommand(const WindowCommandRules& rules, HWND target, CPacket& packet) {
-    return RunWindowCommand(rules, target, m_browser, packet);
 }
 
 BesidePlacement PlaceBeside(const RECT& self, int gap, const RECT& work) {

@@ -1,20 +1,25 @@
 // What every window around a page does alike, as a member object of that
 // window (the browser view on its chat frame, the popup browser window, the
-// main frame's child view): it takes the browser the engine announces for
-// the window, owns each packet posted to the window while the window
-// handles it, keeps the browser's window as large as the window's client
-// area, and carries out the commands every page window shares
-// (WindowCommands.h) by the window's rules. The window keeps only its own
-// commands, told to it through PageWindowDelegate.
+// page popup's host, the main frame's child view): it asks for the window's
+// browser and takes the one the engine announces, keeps the browser's window
+// as large as the window's client area, closes the browser when the window
+// closes, and decides the fate of each packet the page sends by the window's
+// route table (PageRoutes.h): it carries out the shared commands by the
+// window's rules, drops what the table drops and forwards to the main frame
+// what it forwards. The window keeps only its own packets, told to it
+// through PageWindowDelegate.
 //
 // Threading: user-interface thread.
 #pragma once
+
+#include <cstdint>
 
 #include "engine/cef_browser.h"
 #include "framework/afxwin.h"
 
 class CPacket;
-struct WindowCommandRules;
+struct PageRoutes;
+enum class ForwardAs : std::uint8_t;
 
 // The window's side of its page host.
 class PageWindowDelegate {
@@ -22,10 +27,18 @@ public:
     // The engine announced the window's browser (CPageHost::Browser()); it
     // may be empty when the engine had none to give.
     virtual void OnPageArrived() {}
-    // A packet posted to the window, by its page or by the engine's client
-    // for it. The host deletes it when the call returns, on every path, also
-    // when the handling closes the window and with it the host.
-    virtual void OnPagePacket(CPacket& packet) = 0;
+    // A packet whose route in the window's table is Own: one of its own
+    // commands, or a packet of a kind it handles itself. The host deletes a
+    // posted packet when the call returns, on every path, also when the
+    // handling closes the window and with it the host.
+    virtual void OnOwnPacket(CPacket& packet) = 0;
+    // The window is closing: the host closes the browser right after.
+    virtual void OnPageClosing() {}
+    // The window the shared commands act on (a view acts on its frame), and
+    // the window a packet forwarded as asked by the window goes as (its
+    // frame, the popup itself). Either may be null.
+    virtual HWND CommandWindow() const = 0;
+    virtual const CWnd* AskingWindow() const = 0;
 
 protected:
     ~PageWindowDelegate() = default;
@@ -33,18 +46,32 @@ protected:
 
 class CPageHost {
 public:
-    // `window` owns the host; `delegate` is the window's side (not owned,
-    // may be null for a window that takes no packets).
-    CPageHost(CWnd& window, PageWindowDelegate* delegate);
+    // `window` owns the host (null for a window the engine owns, which the
+    // delegate names as its CommandWindow); `delegate` is the window's side
+    // and `routes` its table (both not owned; both null for a window that
+    // takes no packets, whose posted packets are deleted unread).
+    CPageHost(CWnd* window, PageWindowDelegate* delegate, const PageRoutes* routes);
     CPageHost(const CPageHost&) = delete;
     CPageHost& operator=(const CPageHost&) = delete;
 
     // Handles the browser's announcement (WM_APP_BROWSER_CREATED) and a
-    // posted packet (WM_APP_PACKET). True when `message` was one of them;
-    // the window procedure then returns 0.
+    // posted packet (WM_APP_PACKET), and returns true for them: the window
+    // procedure then returns 0. Also follows the window's size (WM_SIZE,
+    // WM_SIZING) and closing (WM_CLOSE), returning false: the window then
+    // handles those as usual.
     bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
+    // Asks the application for a browser of `url` filling the window's
+    // client area; the engine announces it later. False when there is no
+    // application to ask, or it refused.
+    bool AskForBrowser(const CString& url);
+    // Takes the browser the engine announced (what WM_APP_BROWSER_CREATED
+    // does), for a host whose window does not receive the announcement.
+    void TakeBrowser(const CefRefPtr<CefBrowser>& browser);
     const CefRefPtr<CefBrowser>& Browser() const { return m_browser; }
+
+    // Decides the fate of `packet` by the window's route table.
+    void Deliver(CPacket& packet);
 
     // Gives the browser's window the window's client area. False when there
     // is no browser, or the browser has no window yet.
@@ -52,14 +79,14 @@ public:
     // Tells the browser that its window moves or changes size; nothing
     // without a browser.
     void NotifyMoveOrResize();
-    // Carries out a shared command of `packet` on `target` by `rules`, this
-    // page being the sender (RunWindowCommand). False when the command is
-    // not one of them: the window then handles it.
-    bool RunSharedCommand(const WindowCommandRules& rules, HWND target, CPacket& packet);
 
 private:
-    CWnd& m_window;
+    // The sender context of a packet forwarded as `as`.
+    LPARAM SenderContext(ForwardAs as) const;
+
+    CWnd* m_window;
     PageWindowDelegate* m_delegate;
+    const PageRoutes* m_routes;
     CefRefPtr<CefBrowser> m_browser;
 };
 

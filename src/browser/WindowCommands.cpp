@@ -60,6 +60,8 @@ void PlaceWindowFromPacket(HWND window, CPacket& packet, const RECT& defaults, U
 bool RunWindowCommand(const WindowCommandRules& rules, HWND window,
                       const CefRefPtr<CefBrowser>& page, CPacket& packet) {
     const int command = PacketCommand(packet);
+    if (!CarriesOut(rules, command))
+        return false;
     switch (command) {
         case CMD_MINIMIZE:
             if (window)
@@ -82,8 +84,6 @@ bool RunWindowCommand(const WindowCommandRules& rules, HWND window,
                 StartMoveOrSize(rules, window, command);
             return true;
         case CMD_PLACE_WINDOW:
-            if (!rules.placement)
-                return false;
             if (window)
                 PlaceWindowFromPacket(window, packet, rules.placement->defaults,
                                       rules.placement->flags);
@@ -92,14 +92,10 @@ bool RunWindowCommand(const WindowCommandRules& rules, HWND window,
             OpenInSystemBrowser(packet);
             return true;
         case CMD_FLASH_WINDOW:
-            if (!rules.flashes)
-                return false;
             if (CWnd* w = CWnd::FromHandle(window))
                 w->FlashWindow(TRUE);
             return true;
         case CMD_CALL_JSVER:
-            if (!rules.callsJSVer)
-                return false;
             CallJSVer(page);
             return true;
         default:

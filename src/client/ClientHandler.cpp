@@ -1,30 +1,18 @@
 #include "client/ClientHandler.h"
 
-#include "browser/WindowCommands.h"
+#include "browser/PagePopupHost.h"
 #include "engine/cef_app.h"
 #include "framework/afxwin.h"
 #include "packet/Fields.h"
 #include "packet/Packet.h"
 #include "packet/Vocabulary.h"
-#include "shared/Forwarding.h"
 #include "shared/Messages.h"
 #include "shared/ShellApp.h"
 
 namespace {
 
-// Re-applies a window's changed frame styles without moving, sizing or
-// re-ordering it.
-constexpr UINT kFrameChangedOnly =
-    SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED | SWP_NOOWNERZORDER;
-static_assert(kFrameChangedOnly == 0x227);
-
 // A title that starts with this marker makes its window topmost.
 const QString kTopmostMarker = QStringLiteral("TOP|");
-
-void RemoveWindowStyle(HWND h, int index, DWORD remove) {
-    SetWindowLongW(h, index,
-                   static_cast<LONG>(static_cast<DWORD>(GetWindowLongW(h, index)) & ~remove));
-}
 
 // Hands the pointer-to-packet message to the window's queue; the receiver
 // deletes the packet. A message that cannot even be queued (no window) takes
@@ -43,13 +31,13 @@ HWND ClientHandler::HostWindow(CefRefPtr<CefBrowser> browser) {
     CefRefPtr<CefBrowserHost> host = browser->GetHost();
     if (!host)
         return nullptr;
-    HWND w = host->GetWindowHandle();
-    return browser->IsPopup() ? GetAncestor(w, GA_ROOT) : GetParent(w);
+    return browser->IsPopup() ? CPagePopupHost::TopWindow(browser)
+                              : GetParent(host->GetWindowHandle());
 }
 
 void ClientHandler::PostLoadPacket(CefRefPtr<CefBrowser> browser, CPacket* packet) {
-    // A page popup's top-level window belongs to the engine: nothing there
-    // reads packets or would delete them, so its load events are dropped.
+    // A page popup's top-level window belongs to the engine and takes no
+    // posted packets, and its host has no use for load events: they go.
     if (browser->IsPopup()) {
         delete packet;
         return;
@@ -104,23 +92,14 @@ bool ClientHandler::OnBeforePopup(CefRefPtr<CefBrowser>, CefRefPtr<CefFrame>,
 }
 
 void ClientHandler::OnAfterCreated(CefRefPtr<CefBrowser> browser) {
-    HWND host = HostWindow(browser);
-    if (!browser->IsPopup()) {
-        // The receiver takes its own reference during the call.
-        SendMessage(host, WM_APP_BROWSER_CREATED, static_cast<WPARAM>(browser->GetIdentifier()),
-                    reinterpret_cast<LPARAM>(browser.get()));
+    if (browser->IsPopup()) {
+        CPagePopupHost(browser).Arrived(m_popupFrame);
         return;
     }
-    if (m_popupFrame)
-        return;
-    // A frameless page popup: the application's icon, no caption, no sizing
-    // frame, no modal frame.
-    HICON icon = LoadIconW(nullptr, IDI_APPLICATION_ICON);
-    SendMessage(host, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-    SendMessage(host, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
-    RemoveWindowStyle(host, GWL_STYLE, WS_CAPTION | WS_THICKFRAME);
-    RemoveWindowStyle(host, GWL_EXSTYLE, WS_EX_DLGMODALFRAME);
-    SetWindowPos(host, nullptr, 0, 0, 0, 0, kFrameChangedOnly);
+    // The receiver takes its own reference during the call.
+    SendMessage(HostWindow(browser), WM_APP_BROWSER_CREATED,
+                static_cast<WPARAM>(browser->GetIdentifier()),
+                reinterpret_cast<LPARAM>(browser.get()));
 }
 
 void ClientHandler::OnBeforeClose(CefRefPtr<CefBrowser>) {
@@ -215,34 +194,6 @@ bool ClientHandler::OnProcessMessageReceived(CefRefPtr<CefBrowser> browser,
     }
     CPacket packet(text);
     packet.SetSource(source);
-    HandlePopupPacket(browser, packet);
+    CPagePopupHost(browser).Deliver(packet);
     return true;
-}
-
-void ClientHandler::HandlePopupPacket(CefRefPtr<CefBrowser> browser, CPacket& packet) {
-    if (PacketKind(packet) != GBN_COMMAND) {
-        ForwardToMainWindow(packet, SENDER_OTHER_KIND);
-        return;
-    }
-    HWND r = HostWindow(browser);
-    switch (PacketCommand(packet)) {
-        case CMD_HIDE_OR_CLOSE:
-            PostMessage(r, WM_CLOSE, 0, 0);
-            break;
-        case CMD_LAUNCH_PROGRAM:
-        case CMD_SET_OPACITY:
-        case CMD_CLOSE_SAVED_CHATS:
-            // Not for a page popup: dropped.
-            break;
-        case CMD_OPEN_POPUP_WINDOW:
-            // A page popup takes this as giving up its sizing frame; a resize
-            // command gives it back.
-            RemoveWindowStyle(r, GWL_STYLE, WS_THICKFRAME);
-            SetWindowPos(r, nullptr, 0, 0, 0, 0, kFrameChangedOnly);
-            break;
-        default:
-            if (!RunWindowCommand(kPagePopupCommands, r, browser, packet))
-                ForwardToMainWindow(packet, SENDER_NO_WINDOW);
-            break;
-    }
 }

@@ -9,9 +9,10 @@
 //   windows created (a browser view or a popup browser window); its host
 //   window is the parent of the browser's window;
 // - a page popup (IsPopup true) is a browser that the engine opened by
-//   itself (a page's new window, the developer tools); its host window is
-//   its own top-level window, where none of our windows handles messages, so
-//   this handler carries out a page popup's window commands itself.
+//   itself (a page's new window, the developer tools) in a top-level window
+//   of its own, where none of our windows handles messages: its host is a
+//   CPagePopupHost (browser/PagePopupHost.h), which this handler makes for
+//   each announcement and packet and hands them to.
 //
 // Threading: every callback runs on the user-interface thread.
 #pragma once
@@ -82,9 +83,6 @@ public:
 private:
     // Posts a load-event packet to the host window of a hosted browser.
     void PostLoadPacket(CefRefPtr<CefBrowser> browser, CPacket* packet);
-    // Carries out a page popup's packet on its top-level window, or passes
-    // it on to the main window.
-    void HandlePopupPacket(CefRefPtr<CefBrowser> browser, CPacket& packet);
 
     // Whether the next page popup keeps its window frame: cleared by every
     // OnBeforePopup and set again there when the target address asks for a

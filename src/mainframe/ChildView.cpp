@@ -18,8 +18,3 @@ LRESULT CChildView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     return CWnd::WindowProc(message, wParam, lParam);
 }
-
-void CChildView::OnSize(UINT type, int cx, int cy) {
-    m_page.FillClientArea();
-    CWnd::OnSize(type, cx, cy);
-}

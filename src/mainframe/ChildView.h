@@ -15,11 +15,10 @@ public:
 protected:
     BOOL PreCreateWindow(CREATESTRUCT& cs) override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
-    void OnSize(UINT type, int cx, int cy) override;
     void OnPaint() override {}
     BOOL OnEraseBkgnd(CDC*) override { return TRUE; }
 
 private:
     // Takes no packets: one posted here is deleted unread.
-    CPageHost m_page{*this, nullptr};
+    CPageHost m_page{this, nullptr, nullptr};
 };

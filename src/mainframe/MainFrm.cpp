@@ -6,6 +6,7 @@
 
 #include "browser/MyBrowser.h"
 #include "browser/MyBrowserFrame.h"
+#include "browser/PageRoutes.h"
 #include "packet/Fields.h"
 #include "packet/Vocabulary.h"
 #include "platform/activation.h"
@@ -295,7 +296,11 @@ CMyBrowserFrame* CMainFrame::FindFrameByTitle(CPacket& packet) {
 // --- Packet commands -----------------------------------------------------------------
 
 void CMainFrame::OnPacket(CPacket* packet, LPARAM sender) {
-    if (!packet || PacketKind(*packet) != GBN_COMMAND)
+    // Only the commands every page window's route table knows the main frame
+    // for (PageRoutes.h): a case added below without its place there would
+    // be in the reach of every popup.
+    if (!packet || PacketKind(*packet) != GBN_COMMAND ||
+        !IsMainFrameCommand(PacketCommand(*packet)))
         return;
     switch (PacketCommand(*packet)) {
         case CMD_LAUNCH_PROGRAM:

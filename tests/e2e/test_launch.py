@@ -1,6 +1,7 @@
 """Command 6 on the real program: a page of the service starts a local
 program with its arguments, as text and never through a shell; a frame of
-another site inside that page, and a page of another site, start nothing."""
+another site inside that page, a page of another site, and the service's
+page in a popup start nothing."""
 
 import os
 import time
@@ -164,6 +165,30 @@ class LaunchTest(ProgramTest):
         # before it, and the program runs on.
         self.assertEqual(self.recorded(), [])
         self.assertTrue(self.prog.running())
+
+    def test_the_services_page_in_a_popup_or_a_window_it_opened_starts_nothing(self):
+        # The service's own page, trusted, in an alarm popup and in a window
+        # the chat page opened: neither kind of window may ask for a start.
+        self.start()
+        alarm, opened = f"{self.page}-alarm", f"{self.page}-opened"
+        server.push(self.page, f"send(pkt(22, {{CLOSESEC: 0, URL: location.origin + "
+                               f"'/popup_test.html?id={alarm}'}}))")
+        server.push(self.page, f"window.open('/popup_test.html?id={opened}', '_blank', "
+                               f"'width=300,height=200')")
+        for popup in (alarm, opened):
+            self.prog.wait_for(lambda: server.reports_of("loaded", popup), what=popup)
+            # Then a chat window: once its page is there, the request before
+            # it was handled (a page's commands go in order).
+            server.push(popup, "send(pkt(6, {EXEFILE: 'rec.sh', PARAM: 'popup'})); "
+                               f"send(pkt(20, {{TP: 3, DLGTIT: '{popup}', URL: location.origin + "
+                               f"'/chat_test.html?id={popup}-chat'}}))")
+            self.prog.wait_for(lambda: server.reports_of("loaded", f"{popup}-chat"),
+                               what=f"the chat window {popup} asked for")
+        self.assertEqual(self.recorded(), [])
+        # The same request from the chat page starts the program.
+        self.launch("chat")
+        self.assertEqual(self.prog.wait_for(self.recorded, what="the start"),
+                         [["chat"]])
 
 
 if __name__ == "__main__":
