@@ -72,7 +72,7 @@ LPARAM CPageHost::SenderContext(ForwardAs as) const {
 void CPageHost::Deliver(CPacket& packet) {
     if (!m_delegate || !m_routes)
         return;
-    const PacketRoute& route = RouteOf(*m_routes, PacketKind(packet), PacketCommand(packet));
+    const PacketRoute route = RouteOf(*m_routes, PacketKind(packet), PacketCommand(packet));
     switch (route.route) {
         case Route::Own:
             m_delegate->OnOwnPacket(packet);

@@ -2,7 +2,7 @@
 
 namespace {
 
-const PacketRoute& Find(std::span<const PacketRoute> rows, int number, const PacketRoute& other) {
+PacketRoute Find(std::span<const PacketRoute> rows, int number, const PacketRoute& other) {
     for (const PacketRoute& r : rows) {
         if (r.number == number)
             return r;
@@ -12,7 +12,7 @@ const PacketRoute& Find(std::span<const PacketRoute> rows, int number, const Pac
 
 }  // namespace
 
-const PacketRoute& RouteOf(const PageRoutes& routes, int kind, int command) {
+PacketRoute RouteOf(const PageRoutes& routes, int kind, int command) {
     if (kind != GBN_COMMAND)
         return Find(routes.kinds, kind, routes.otherKinds);
     // One row for the move command and every resize command.

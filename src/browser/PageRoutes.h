@@ -54,7 +54,7 @@ struct PageRoutes {
 };
 
 // The route in `routes` of a packet of `kind` and (for GBN_COMMAND) `command`.
-const PacketRoute& RouteOf(const PageRoutes& routes, int kind, int command);
+PacketRoute RouteOf(const PageRoutes& routes, int kind, int command);
 
 // The commands the main frame carries out; it ignores every other packet.
 inline constexpr int kMainFrameCommands[] = {

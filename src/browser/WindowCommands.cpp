@@ -84,7 +84,7 @@ bool RunWindowCommand(const WindowCommandRules& rules, HWND window,
                 StartMoveOrSize(rules, window, command);
             return true;
         case CMD_PLACE_WINDOW:
-            if (window)
+            if (window && rules.placement)
                 PlaceWindowFromPacket(window, packet, rules.placement->defaults,
                                       rules.placement->flags);
             return true;

@@ -68,7 +68,7 @@ TEST(PageRoutesTest, EachWindowRoutesEachPacketAsItsTableSays) {
     for (const Row& r : rows) {
         SCOPED_TRACE(testing::Message() << "kind " << r.kind << ", command " << r.command);
         auto routeIn = [&](const PageRoutes& routes) {
-            const PacketRoute& route = RouteOf(routes, r.kind, r.command);
+            const PacketRoute route = RouteOf(routes, r.kind, r.command);
             return Expected{route.route,
                             route.route == Route::Forward ? route.as : ForwardAs::NoWindow};
         };
