@@ -123,7 +123,12 @@ void CMyBrowserView::OnPageArrived() {
 }
 
 void CMyBrowserView::ResizeBrowser() {
-    if (!m_page.FillClientArea() || m_autoScale == 0)
+    m_page.FillClientArea();
+    ScaleToHeight();
+}
+
+void CMyBrowserView::ScaleToHeight() {
+    if (m_autoScale == 0 || !Browser() || !Browser()->GetHost()->GetWindowHandle())
         return;
     RECT r;
     GetClientRect(&r);
@@ -362,7 +367,7 @@ void CMyBrowserView::ApplyZoom(CPacket& packet) {
 void CMyBrowserView::OnSize(UINT type, int cx, int cy) {
     // The page host has fitted the browser's window; the zoom follows.
     CWnd::OnSize(type, cx, cy);
-    ResizeBrowser();
+    ScaleToHeight();
 }
 
 BOOL CMyBrowserView::OnEraseBkgnd(CDC* dc) {

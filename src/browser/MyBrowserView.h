@@ -68,6 +68,8 @@ public:
     // Fits the browser's window to the client area and, with auto-scale on,
     // the page's zoom to the window height.
     void ResizeBrowser();
+    // With auto-scale on, the page's zoom follows the window height.
+    void ScaleToHeight();
     // Queues a packet for the page; the view owns it from now on.
     void EnqueueForPage(CPacket* packet);
 
